@@ -1,0 +1,8 @@
+#pragma once
+
+// Umbrella header: every public class of the framework and what its
+// signatures use.
+#include "VelkCommon/VelkCommon.h"
+#include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+#include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
+#include "foundation/Foundation.h"

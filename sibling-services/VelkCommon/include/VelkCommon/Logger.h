@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "VelkCommon/LogCaller.h"
+#include "VelkCommon/VelkCommonExport.h"
+
+class LogSink;
+
+// A handle on one log file, cheap to copy. Every operation writes one line
+//   yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid Class.operation |message
+// in a single write(2) to the log file. The operations never throw and never
+// fail their caller: a line that cannot be written is dropped.
+class VELKCOMMON_EXPORT Logger {
+ public:
+  explicit Logger(std::shared_ptr<LogSink> sink);
+
+  // An ordinary trace line.
+  void debug(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
+  // A failure the caller handles.
+  void error(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
+  // A failure that ends the caller's operation.
+  void fatal(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
+
+ private:
+  std::shared_ptr<LogSink> sink_;
+};

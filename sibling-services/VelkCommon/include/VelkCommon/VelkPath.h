@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "VelkCommon/VelkCommonExport.h"
+
+// A file system path as the family's utilities hand it out.
+class VELKCOMMON_EXPORT VelkPath {
+ public:
+  explicit VelkPath(std::string path);
+
+  // The path of `name` inside this folder, with a trailing '/' when
+  // `hasSlash`. Exactly one '/' separates the two.
+  VelkPath append(std::string_view name, bool hasSlash) const;
+
+  const std::string& toString() const;
+
+ private:
+  std::string path_;
+};
