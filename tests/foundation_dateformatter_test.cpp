@@ -23,16 +23,6 @@ class DateFormatterInZone : public ::testing::TestWithParam<const char*> {
   Calendar calendar_ = Calendar::current();
 };
 
-TEST_P(DateFormatterInZone, RendersZeroPaddedFieldsOfTheTwoPatterns) {
-  const auto date = calendar_.date(DateComponents{
-      .year = 2026, .month = 12, .day = 4, .hour = 9, .minute = 5, .second = 7, .nanosecond = 0});
-  ASSERT_TRUE(date);
-  EXPECT_EQ(formatter("yyyy-MM-dd").string(*date), "2026-12-04");
-  EXPECT_EQ(formatter("yyyy-MM-dd HH:mm:ss").string(*date), "2026-12-04 09:05:07");
-  EXPECT_EQ(formatter("yyyy/MM/dd").string(*date), "");
-  EXPECT_EQ(formatter("").string(*date), "");
-}
-
 TEST_P(DateFormatterInZone, ParsesWholeTextsOfTheTwoPatterns) {
   const DateFormatter day = formatter("yyyy-MM-dd");
   EXPECT_EQ(day.date("2025-03-31"), calendar_.date({.year = 2025, .month = 3, .day = 31}));
