@@ -255,6 +255,7 @@ TEST(CertificateFactoryTest, MakeCertToolWritesReadableCertificates) {
   const velktest::TempDir dir;
   const std::string tool = VELK_MAKE_CERT;
   const auto run = [&](const std::string& arguments) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test runs no other threads
     return std::system((tool + " " + arguments + " 2>/dev/null").c_str());
   };
   ASSERT_EQ(run("--serial 80ff --not-after 2051-07-04T05:06:07Z --out " + dir.file("a.der")), 0);

@@ -8,6 +8,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include <array>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -66,14 +67,15 @@ TimePtr encodeTime(sys_seconds instant, TimeEncoding encoding) {
                                 " cannot be encoded as " +
                                 (utcTime ? "UTCTime" : "GeneralizedTime"));
   }
-  char text[32];
-  std::snprintf(text, sizeof text,
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(),
                 utcTime ? "%02d%02u%02u%02d%02d%02dZ" : "%04d%02u%02u%02d%02d%02dZ",
                 utcTime ? year % 100 : year, static_cast<unsigned>(ymd.month()),
                 static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
                 static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()));
   TimePtr encoded(ASN1_STRING_type_new(utcTime ? V_ASN1_UTCTIME : V_ASN1_GENERALIZEDTIME));
-  require(encoded != nullptr && ASN1_STRING_set(encoded.get(), text, -1) == 1, "time encoding");
+  require(encoded != nullptr && ASN1_STRING_set(encoded.get(), text.data(), -1) == 1,
+          "time encoding");
   return encoded;
 }
 
@@ -175,9 +177,10 @@ sys_seconds CertificateFactory::localNoon(year_month_day date) {
   return sys_seconds{seconds{instant}};
 }
 
-sys_seconds CertificateFactory::utc(int yearNumber, unsigned monthNumber, unsigned dayNumber,
-                                    int hour, int minute, int second) {
-  const year_month_day date{year{yearNumber}, month{monthNumber}, day{dayNumber}};
+sys_seconds CertificateFactory::utc(int year, unsigned month, unsigned day, int hour, int minute,
+                                    int second) {
+  const year_month_day date{std::chrono::year{year}, std::chrono::month{month},
+                            std::chrono::day{day}};
   if (!date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
       second > 59) {
     throw std::invalid_argument("certificate factory: invalid date or time of day");

@@ -52,10 +52,10 @@ class CertificateFactory {
   // make() with the given serial magnitude and notAfter, other options default.
   static MadeCertificate make(std::vector<std::uint8_t> serial, std::chrono::sys_seconds notAfter);
 
-  // Noon, local time, of the calendar day `days` days after today
-  // (foundation::now() in the system time zone; negative `days` go back). Its
-  // calendar day in that zone is the asked one.
-  static std::chrono::sys_seconds daysFromToday(int days);
+  // Noon, local time, of the calendar day `count` days after today
+  // (foundation::now() in the system time zone; a negative `count` goes back).
+  // Its calendar day in that zone is the asked one.
+  static std::chrono::sys_seconds daysFromToday(int count);
   // Noon, local time, of `date`. Throws std::invalid_argument for an invalid date.
   static std::chrono::sys_seconds localNoon(std::chrono::year_month_day date);
   // The instant year-month-day hour:minute:second UTC. Throws

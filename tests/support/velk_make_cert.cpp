@@ -11,7 +11,6 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -103,7 +102,8 @@ int run(int argc, char** argv) {
     if (argument == "--help" || argument == "-h") {
       std::cout << kUsage;
       return 0;
-    } else if (argument == "--serial") {
+    }
+    if (argument == "--serial") {
       serial = value();
     } else if (argument == "--not-after") {
       notAfter = value();
@@ -140,7 +140,8 @@ int run(int argc, char** argv) {
   }
   file.close();
   if (!file) {
-    throw std::runtime_error("cannot write '" + *out + "': " + std::strerror(errno));
+    throw std::runtime_error("cannot write '" + *out +
+                             "': " + std::generic_category().message(errno));
   }
   return 0;
 }
