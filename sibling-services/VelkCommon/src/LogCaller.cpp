@@ -10,16 +10,25 @@
 
 namespace {
 
-// "ns::Outer<int>::Name<T>" -> "Name": the last component, without template
-// arguments.
-std::string shortName(std::string full) {
-  if (const std::size_t angle = full.find('<'); angle != std::string::npos) {
-    full.erase(angle);
+// "ns::Outer<int>::Name<std::pair<A, B>>" -> "Name": the last component,
+// without template arguments at any depth.
+std::string shortName(const std::string& full) {
+  std::string plain;
+  plain.reserve(full.size());
+  int depth = 0;
+  for (const char c : full) {
+    if (c == '<') {
+      ++depth;
+    } else if (c == '>' && depth > 0) {
+      --depth;
+    } else if (depth == 0) {
+      plain += c;
+    }
   }
-  if (const std::size_t colon = full.rfind("::"); colon != std::string::npos) {
-    full.erase(0, colon + 2);
+  if (const std::size_t colon = plain.rfind("::"); colon != std::string::npos) {
+    plain.erase(0, colon + 2);
   }
-  return full;
+  return plain;
 }
 
 std::string demangle(const char* mangled) {
