@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <tuple>
 
 #include "foundation/Calendar.h"
 #include "foundation/Clock.h"
@@ -59,9 +61,14 @@ TEST_P(CalendarInZone, RejectsFieldsOutOfRange) {
   EXPECT_FALSE(calendar_.date(timeOf(2025, 3, 9, 24, 0, 0)));
   EXPECT_FALSE(calendar_.date(timeOf(2025, 3, 9, 23, 60, 0)));
   EXPECT_FALSE(calendar_.date(DateComponents{.year = 2025, .month = 3}));
-  // Date reaches about 292 years either side of 1970.
-  EXPECT_FALSE(calendar_.date(dayOf(9999, 12, 31)));
-  EXPECT_FALSE(calendar_.date(dayOf(1000, 1, 1)));
+  // Far years fit, and come back as the same fields.
+  for (const DateComponents& far : {dayOf(9999, 12, 31), dayOf(1000, 1, 1)}) {
+    const std::optional<Date> date = calendar_.date(far);
+    ASSERT_TRUE(date);
+    const DateComponents back = calendar_.dateComponents(*date);
+    EXPECT_EQ(std::tie(back.year, back.month, back.day), std::tie(far.year, far.month, far.day));
+    EXPECT_EQ(back.hour, 0);
+  }
 }
 
 TEST_P(CalendarInZone, AddingMonthsClampsToTheMonthsEnd) {

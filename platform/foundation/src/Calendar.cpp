@@ -82,8 +82,7 @@ bool inRange(const std::optional<int>& field, int low, int high) {
 Calendar Calendar::current() { return Calendar(); }
 
 DateComponents Calendar::dateComponents(const Date& date) const {
-  const auto sinceEpoch =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch());
+  const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
   const std::time_t time = static_cast<std::time_t>(seconds.count());
   ::tzset();
@@ -98,7 +97,8 @@ DateComponents Calendar::dateComponents(const Date& date) const {
   components.hour = fields.tm_hour;
   components.minute = fields.tm_min;
   components.second = fields.tm_sec;
-  components.nanosecond = static_cast<int>((sinceEpoch - seconds).count());
+  components.nanosecond = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
   return components;
 }
 
@@ -120,15 +120,12 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
                                 components.second.value_or(0);
   ::tzset();
   const std::optional<std::int64_t> instant = instantOfWallTime(wallTime);
-  // Date counts nanoseconds in 64 bits: about 292 years either side of 1970.
-  constexpr std::int64_t kLimit =
-      std::chrono::duration_cast<std::chrono::seconds>(Date::duration::max()).count() - 1;
-  if (!instant || *instant < -kLimit || *instant > kLimit) {
+  if (!instant) {
     return std::nullopt;
   }
-  return Date(std::chrono::duration_cast<Date::duration>(
-      std::chrono::seconds(*instant) +
-      std::chrono::nanoseconds(components.nanosecond.value_or(0))));
+  return Date(std::chrono::seconds(*instant)) +
+         std::chrono::duration_cast<Date::duration>(
+             std::chrono::nanoseconds(components.nanosecond.value_or(0)));
 }
 
 std::optional<Date> Calendar::dateByAddingMonths(int months, const Date& date) const {

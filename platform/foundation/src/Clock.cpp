@@ -24,7 +24,8 @@ Date now() {
     const std::lock_guard<std::mutex> guard(clockMutex);
     clock = currentClock;
   }
-  return clock ? clock() : std::chrono::system_clock::now();
+  return clock ? clock()
+               : std::chrono::time_point_cast<Date::duration>(std::chrono::system_clock::now());
 }
 
 ScopedClock::ScopedClock(std::function<Date()> clock)
