@@ -1,0 +1,22 @@
+#pragma once
+
+// Umbrella header of the AppKit stand-in.
+#include "appkit/Application.h"
+#include "appkit/Button.h"
+#include "appkit/Class.h"
+#include "appkit/ClassBuilder.h"
+#include "appkit/Coder.h"
+#include "appkit/Event.h"
+#include "appkit/EventBackend.h"
+#include "appkit/Notification.h"
+#include "appkit/Object.h"
+#include "appkit/Responder.h"
+#include "appkit/Selector.h"
+#include "appkit/TableColumn.h"
+#include "appkit/TableView.h"
+#include "appkit/TableViewDataSource.h"
+#include "appkit/TextEventBackend.h"
+#include "appkit/View.h"
+#include "appkit/ViewController.h"
+#include "appkit/Window.h"
+#include "appkit/WindowController.h"
