@@ -2,6 +2,7 @@
 
 // Umbrella header of the AppKit stand-in.
 #include "appkit/Application.h"
+#include "appkit/Bundle.h"
 #include "appkit/Button.h"
 #include "appkit/Class.h"
 #include "appkit/ClassBuilder.h"
@@ -12,6 +13,7 @@
 #include "appkit/Object.h"
 #include "appkit/Responder.h"
 #include "appkit/Selector.h"
+#include "appkit/Storyboard.h"
 #include "appkit/TableColumn.h"
 #include "appkit/TableView.h"
 #include "appkit/TableViewDataSource.h"
