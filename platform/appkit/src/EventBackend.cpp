@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "appkit/Button.h"
+#include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
 #include "appkit/Window.h"
 
@@ -14,6 +15,9 @@ EventBackend::~EventBackend() = default;
 std::unique_ptr<EventBackend> EventBackend::named(std::string_view name) {
   if (name == "text") {
     return std::make_unique<TextEventBackend>();
+  }
+  if (name == "terminal") {
+    return std::make_unique<TerminalEventBackend>();
   }
   return nullptr;
 }

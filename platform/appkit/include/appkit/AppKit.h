@@ -17,6 +17,7 @@
 #include "appkit/TableColumn.h"
 #include "appkit/TableView.h"
 #include "appkit/TableViewDataSource.h"
+#include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
 #include "appkit/View.h"
 #include "appkit/ViewController.h"

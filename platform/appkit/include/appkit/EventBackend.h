@@ -28,8 +28,8 @@ class VELKAPPKIT_EXPORT EventBackend {
   // an event; nullopt when no input will ever come again.
   virtual std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) = 0;
 
-  // A new backend by name: "text" (standard input and output); nullptr for
-  // other names.
+  // A new backend by name: "text" (standard input and output) or "terminal"
+  // (full screen); nullptr for other names.
   static std::unique_ptr<EventBackend> named(std::string_view name);
 
  protected:
