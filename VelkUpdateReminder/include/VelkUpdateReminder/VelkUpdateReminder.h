@@ -6,5 +6,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+#include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
+#include "appkit/AppKit.h"
 #include "foundation/Foundation.h"
