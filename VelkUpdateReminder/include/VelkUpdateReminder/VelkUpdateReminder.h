@@ -5,6 +5,7 @@
 #include "VelkCommon/VelkCommon.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
+#include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
 #include "foundation/Foundation.h"
