@@ -143,7 +143,8 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
   } else if (expires && *expires < dayOf(foundation::now())) {
     std::cout << "not kept: the certificate expired on " << *expires << " (" << path << ")\n";
   } else {
-    result = failed("not recorded: the recording failed, see the log (" + path + ")");
+    // Failed, or trimmed at once behind ten records of the same second.
+    result = failed("not in the history afterwards, see the log: " + path);
   }
   std::cout << history.str();
   return result;
