@@ -49,29 +49,6 @@ TEST_F(VelkCertificateHistoryInfoTest, NewRecordIsEmptyAndFailsAtTheClassCheck) 
   EXPECT_EQ(log.newLines(), expected);
 }
 
-TEST_F(VelkCertificateHistoryInfoTest, ValidRecordPassesSelfCheckWithItsLogLines) {
-  VelkCertificateHistoryInfo info;
-  info.setDcClass("S");
-  info.setSerialNumber("0A1B");
-  info.setNotAfter(std::string("2027-01-31"));
-  info.setOpenTime(std::string("2025-03-09 14:05:00"));
-  log.skip();
-
-  EXPECT_TRUE(info.selfCheck());
-  const std::vector<LogLine> expected = {
-      debugLine(kInfo, "selfCheck()", " *** selfCheck() -> Bool START *** "),
-      debugLine(kInfo, "isDcTypeString(dcType:)",
-                " *** isDcTypeString(dcType:String) -> Bool START *** "),
-      debugLine(kInfo, "isDcTypeString(dcType:)", " *** return true; *** "),
-      debugLine(kInfo, "isDcTypeString(dcType:)",
-                " *** isDcTypeString(dcType:String) -> Bool  END *** "),
-      debugLine(kInfo, "selfCheck()", " *** return true *** "),
-      debugLine(kInfo, "selfCheck()", " *** selfCheck() -> Bool END *** "),
-  };
-  EXPECT_EQ(log.newLines(), expected);
-  EXPECT_EQ(info.getDcClassName(), "署名用");
-}
-
 TEST_F(VelkCertificateHistoryInfoTest, SelfCheckStopsAtTheFirstFailedCheck) {
   struct Case {
     std::shared_ptr<VelkCertificateHistoryInfo> info;

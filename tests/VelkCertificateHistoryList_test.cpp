@@ -108,6 +108,10 @@ TEST_F(VelkCertificateHistoryListTest, LookupUpdateAndAppendShareTheRecords) {
   const InfoPtr added = historyRecord("S", "0B", "2027-01-01");
   controller.addCirtificateFile(added);
   EXPECT_EQ(list().back(), added);
+  // Null records are ignored rather than followed.
+  controller.addCirtificateFile(nullptr);
+  controller.updateCirtificateFile(nullptr, added);
+  EXPECT_EQ(list().size(), 4U);
   // Changing a record handed out changes the list entry.
   list().front()->serialNumber = "FF";
   EXPECT_EQ(other->serialNumber, "FF");

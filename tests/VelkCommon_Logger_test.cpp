@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,22 +70,41 @@ std::vector<LogLine> linesOfAllFiles(const std::string& logFile) {
 
 TEST(VelkCommonLoggerTest, WritesOneLineInLocalTimeWithProcessAndThread) {
   const velktest::TempHome home;
-  const velktest::ScopedEnv zone("TZ", "Asia/Tokyo");
   const sample::Reader reader;
-
-  const std::string before = localNow();
-  reminderLog().debug(" *** read() START *** ", &reader, "read()");
-  const std::string after = localNow();
-
   static const std::regex kLine(
       R"((\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}) DEBUG (\d+):(\d+) Reader\.read\(\) \| \*\*\* read\(\) START \*\*\* \n)");
-  const std::string text = velktest::readFileBytes(home.logFile());
+
+  // Zones changed within one second still give each line its own zone's time.
+  std::size_t seen = 0;
+  for (const char* zone : {"UTC", "Asia/Tokyo", "America/New_York"}) {
+    const velktest::ScopedEnv zoneVariable("TZ", zone);
+    const std::string before = localNow();
+    reminderLog().debug(" *** read() START *** ", &reader, "read()");
+    const std::string after = localNow();
+
+    const std::string text = velktest::readFileBytes(home.logFile()).substr(seen);
+    seen += text.size();
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(text, match, kLine)) << zone << ": " << text;
+    EXPECT_LE(before, match[1].str()) << zone;
+    EXPECT_GE(after, match[1].str()) << zone;
+    EXPECT_EQ(std::to_string(::getpid()), match[2].str());
+    EXPECT_EQ(std::to_string(::gettid()), match[3].str());
+  }
+
+  // A forked child's lines carry the child's ids, not its parent's.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    reminderLog().debug(" *** read() START *** ", &reader, "read()");
+    ::_exit(0);
+  }
+  ASSERT_EQ(child, ::waitpid(child, nullptr, 0));
+  const std::string text = velktest::readFileBytes(home.logFile()).substr(seen);
   std::smatch match;
   ASSERT_TRUE(std::regex_match(text, match, kLine)) << text;
-  EXPECT_LE(before, match[1].str());
-  EXPECT_GE(after, match[1].str());
-  EXPECT_EQ(std::to_string(::getpid()), match[2].str());
-  EXPECT_EQ(std::to_string(::gettid()), match[3].str());
+  EXPECT_EQ(std::to_string(child), match[2].str());
+  EXPECT_EQ(std::to_string(child), match[3].str());
 }
 
 TEST(VelkCommonLoggerTest, NamesTheCallersClassAndKeepsEachMessageOnOneLine) {

@@ -425,10 +425,12 @@ void VelkCertificateHistoryFileController::updateCirtificateFile(const InfoPtr& 
       " *** updateCirtificateFile(oldInfo:VelkCertificateHistoryInfo,newInfo:"
       "VelkCertificateHistoryInfo)  START *** ",
       this, kOperation);
-  oldInfo->setDcClass(newInfo->getDcClass());
-  oldInfo->setNotAfter(newInfo->getNotAfter());
-  oldInfo->setSerialNumber(newInfo->getSerialNumber());
-  oldInfo->setOpenTime(newInfo->getOpenTime());
+  if (oldInfo != nullptr && newInfo != nullptr) {
+    oldInfo->setDcClass(newInfo->getDcClass());
+    oldInfo->setNotAfter(newInfo->getNotAfter());
+    oldInfo->setSerialNumber(newInfo->getSerialNumber());
+    oldInfo->setOpenTime(newInfo->getOpenTime());
+  }
   log.debug(
       " ***  updateCirtificateFile(oldInfo:VelkCertificateHistoryInfo,newInfo:"
       "VelkCertificateHistoryInfo)  END *** ",
@@ -439,7 +441,9 @@ void VelkCertificateHistoryFileController::addCirtificateFile(InfoPtr info) {
   static constexpr const char* kOperation = "addCirtificateFile(info:)";
   log.debug(" *** addCirtificateFile(info:VelkCertificateHistoryInfo)  START *** ", this,
             kOperation);
-  certificateHistoryInfoList.push_back(std::move(info));
+  if (info != nullptr) {
+    certificateHistoryInfoList.push_back(std::move(info));
+  }
   log.debug(" *** addCirtificateFile(info:VelkCertificateHistoryInfo)  END *** ", this, kOperation);
 }
 

@@ -80,10 +80,11 @@ class VELKUPDATEREMINDER_EXPORT VelkCertificateHistoryFileController : public Ve
 
   // Overwrites the four fields of `oldInfo` with those of `newInfo` (class,
   // expiry, serial number, recording time, through the setters). `oldInfo`
-  // keeps its place; `newInfo` does not enter the list.
+  // keeps its place; `newInfo` does not enter the list. Does nothing when
+  // either is null.
   virtual void updateCirtificateFile(const InfoPtr& oldInfo, const InfoPtr& newInfo);
 
-  // Appends `info` itself (not a copy) to the list.
+  // Appends `info` itself (not a copy) to the list; a null `info` is ignored.
   virtual void addCirtificateFile(InfoPtr info);
 
   // Writes the setting line and one line per record, in list order, each

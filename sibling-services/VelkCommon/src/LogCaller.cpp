@@ -42,7 +42,14 @@ std::string demangle(const char* mangled) {
 
 std::string_view LogCaller::className() const {
   // Names are demangled once per class and kept for the life of the process;
-  // the map's nodes never move, so the views handed out stay valid.
+  // the map's nodes never move, so the views handed out stay valid. Each
+  // thread remembers the last class it asked for, as a caller usually logs
+  // several lines in a row.
+  thread_local const std::type_info* lastType = nullptr;
+  thread_local std::string_view lastName;
+  if (lastType == type_) {
+    return lastName;
+  }
   static std::mutex mutex;
   static std::unordered_map<const std::type_info*, std::string> names;
   try {
@@ -51,7 +58,9 @@ std::string_view LogCaller::className() const {
     if (inserted) {
       it->second = demangle(type_->name());
     }
-    return it->second;
+    lastType = type_;
+    lastName = it->second;
+    return lastName;
   } catch (...) {
     return "?";
   }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -27,6 +28,11 @@ constexpr std::int64_t kRotateLockWait = 200;
 // When the file cannot be rotated now, how much more is written before the
 // next try.
 constexpr off_t kRotateRetryGrowth = off_t{64} << 10;
+// The file's size is asked of the kernel after this many lines, or sooner
+// when the lines written since reach the rotation size. Other writers grow
+// the file too, so this bounds how far past the limit it gets and how many
+// lines go to a file that someone else has just rotated.
+constexpr int kLinesPerSizeCheck = 16;
 
 constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
 constexpr mode_t kFileMode = 0644;
@@ -34,6 +40,15 @@ constexpr mode_t kFileMode = 0644;
 std::string_view environmentView(const char* name) {
   const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+// The monotonic clock at the resolution of the kernel tick: plenty for
+// second-long intervals, and cheaper to read than the precise one.
+std::chrono::steady_clock::time_point coarseNow() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
+                                               std::chrono::nanoseconds(now.tv_nsec));
 }
 
 // One write(2) of all of `data`; false when it did not reach the file whole.
@@ -57,7 +72,7 @@ void LogSink::write(std::string_view line) noexcept {
   try {
     const std::lock_guard<std::mutex> guard(mutex_);
     locate();
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = coarseNow();
     if (fd_.valid() && now >= nextPathCheck_) {
       nextPathCheck_ = now + kPathCheckInterval;
       if (!pathNamesOpenFile()) {
@@ -77,11 +92,16 @@ void LogSink::write(std::string_view line) noexcept {
     if (!writeOnce(fd_.get(), line)) {
       return;
     }
+    knownEnd_ += static_cast<off_t>(line.size());
+    if (++linesSinceSizeCheck_ < kLinesPerSizeCheck && knownEnd_ < rotateAt_) {
+      return;
+    }
     // With O_APPEND the offset is now the end of this line in the file: a
     // cheap size check that needs no fstat.
-    const off_t end = ::lseek(fd_.get(), 0, SEEK_CUR);
-    if (end >= rotateAt_) {
-      rotate(line, end);
+    linesSinceSizeCheck_ = 0;
+    knownEnd_ = ::lseek(fd_.get(), 0, SEEK_CUR);
+    if (knownEnd_ >= rotateAt_) {
+      rotate(line, knownEnd_);
     }
   } catch (...) {
     // The line is dropped; logging never fails its caller.
@@ -120,6 +140,8 @@ bool LogSink::open() {
   fd_ = std::move(opened);
   device_ = info.st_dev;
   inode_ = info.st_ino;
+  knownEnd_ = info.st_size;
+  linesSinceSizeCheck_ = 0;
   rotateAt_ = kRotateSize;
   return true;
 }
@@ -142,7 +164,7 @@ void LogSink::rotate(std::string_view line, off_t end) {
     }
     // Nobody has rotated this file yet: this writer does.
     shiftOldFiles();
-    if (::rename(path_.c_str(), (path_ + ".1").c_str()) != 0) {
+    if (::rename(path_.c_str(), numbered(1).c_str()) != 0) {
       rotateAt_ = end + kRotateRetryGrowth;
       return;
     }
@@ -151,7 +173,7 @@ void LogSink::rotate(std::string_view line, off_t end) {
   // one is either kept as an old file, or, when it has meanwhile been
   // dropped as the oldest, the line goes again into the new file.
   if (!open()) {
-    nextOpenTry_ = Clock::now() + kOpenRetryDelay;
+    nextOpenTry_ = coarseNow() + kOpenRetryDelay;
     return;
   }
   if (own.st_nlink == 0) {
@@ -160,11 +182,13 @@ void LogSink::rotate(std::string_view line, off_t end) {
 }
 
 void LogSink::shiftOldFiles() const {
-  // .2 -> .3 replaces (drops) the oldest, then .1 -> .2. Missing ones are
-  // fine.
+  // The oldest goes first so that no rename replaces an existing file: ext4
+  // flushes the data of a file renamed over another one at once, which would
+  // make every rotation wait for the disk. Missing files are fine.
+  ::unlink(numbered(kKeptFiles).c_str());
   for (int number = kKeptFiles; number > 1; --number) {
-    const std::string from = path_ + "." + std::to_string(number - 1);
-    const std::string to = path_ + "." + std::to_string(number);
-    ::rename(from.c_str(), to.c_str());
+    ::rename(numbered(number - 1).c_str(), numbered(number).c_str());
   }
 }
+
+std::string LogSink::numbered(int number) const { return path_ + "." + std::to_string(number); }

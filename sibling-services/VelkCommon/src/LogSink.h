@@ -18,9 +18,10 @@
 // file in one write(2) on an O_APPEND descriptor, so lines of concurrent
 // writers never interleave. When the file reaches kRotateSize it is renamed to
 // <fileName>.1 (older ones move up to .kKeptFiles, the oldest is dropped) under
-// an flock on <fileName>.lock; writers still holding the renamed file notice
-// on their next line, because their offset is then past the limit, and
-// re-open the path.
+// an flock on <fileName>.lock. Writers still holding the renamed file notice
+// at their next size check (every few lines), because their offset is then
+// past the limit, or at the latest at the once-a-second check of the path,
+// and re-open the path.
 class LogSink {
  public:
   static constexpr off_t kRotateSize = off_t{1} << 20;
@@ -46,9 +47,15 @@ class LogSink {
   bool pathNamesOpenFile() const;
   // Called when the file has grown to `end` >= kRotateSize with `line`:
   // rotates it, or re-opens the path when another writer already has.
-  // Writes `line` again when the file that took it is gone.
+  // Writes `line` again when the file that took it is gone. (Earlier lines
+  // since the last size check went to that file too; for them to be lost,
+  // other writers must rotate three times within those few lines and within
+  // a second, so they are not kept for this.)
   void rotate(std::string_view line, off_t end);
+  // Renames <fileName>.N to .N+1, dropping .kKeptFiles.
   void shiftOldFiles() const;
+  // The path of old file `number`, e.g. update-reminder.log.2.
+  std::string numbered(int number) const;
 
   std::mutex mutex_;
   const std::string fileName_;
@@ -62,6 +69,8 @@ class LogSink {
   FileDescriptor fd_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
+  off_t knownEnd_ = 0;  // the file's size when last asked, plus lines since
+  int linesSinceSizeCheck_ = 0;
   off_t rotateAt_ = kRotateSize;
   Clock::time_point nextOpenTry_;
   Clock::time_point nextPathCheck_;

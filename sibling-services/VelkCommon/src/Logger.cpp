@@ -1,8 +1,10 @@
 #include "VelkCommon/Logger.h"
 
+#include <pthread.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -14,41 +16,109 @@ namespace {
 // A line buffer that keeps more than this after a long message gives it back.
 constexpr std::size_t kKeptBufferCapacity = 16 * 1024;
 
-// `value` in decimal, left-padded with zeros to `width` digits.
-void appendNumber(std::string& out, unsigned long value, std::size_t width) {
+// What each thread keeps between lines, so that a line costs no allocation,
+// no system call besides its write, and one time zone conversion a second.
+struct ThreadState {
+  std::string line;
+  // The ids of the calling thread, asked of the kernel once per thread.
+  pid_t pid = 0;
+  pid_t tid = 0;
+  // "yyyy-MM-dd HH:mm:ss" of `second`, in the time zone tzset() last set
+  // (named by `zoneName` with UTC offset `zoneOffset`).
+  time_t second = -1;
+  long zoneOffset = 0;
+  const char* zoneName = nullptr;
+  char dateTime[19] = {};
+};
+
+thread_local ThreadState threadState;
+
+// In a forked child the only thread is the one that called fork(), and its
+// ids have changed.
+void forgetIdsAfterFork() {
+  threadState.pid = 0;
+  threadState.tid = 0;
+}
+
+ThreadState& stateOfThisThread() {
+  static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, &forgetIdsAfterFork) == 0;
+  ThreadState& state = threadState;
+  if (state.pid == 0 || !forkHandled) {
+    state.pid = ::getpid();
+    state.tid = ::gettid();
+  }
+  return state;
+}
+
+// Writes `value` as exactly `width` decimal digits, zero-padded, and returns
+// the end.
+char* putDigits(char* out, unsigned long value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + width;
+}
+
+// Writes `value` in decimal and returns the end.
+char* putNumber(char* out, unsigned long value) {
   char digits[24];
-  std::size_t count = 0;
+  int count = 0;
   do {
     digits[count++] = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value != 0);
-  while (count < width) {
-    digits[count++] = '0';
-  }
   while (count > 0) {
-    out += digits[--count];
+    *out++ = digits[--count];
   }
+  return out;
 }
 
-// "yyyy-MM-dd HH:mm:ss.SSS" of the current instant in local time.
-void appendTimestamp(std::string& out) {
+char* putText(char* out, std::string_view text) { return std::copy(text.begin(), text.end(), out); }
+
+// "yyyy-MM-dd HH:mm:ss" of `second` in local time, converted anew only when
+// the second or the time zone has changed.
+const char* localDateTime(ThreadState& state, time_t second) {
+  if (second == state.second && state.zoneOffset == ::timezone && state.zoneName == ::tzname[0]) {
+    return state.dateTime;
+  }
+  tm local{};
+  ::localtime_r(&second, &local);
+  char* out = putDigits(state.dateTime, static_cast<unsigned long>(local.tm_year + 1900), 4);
+  *out++ = '-';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_mon + 1), 2);
+  *out++ = '-';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_mday), 2);
+  *out++ = ' ';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_hour), 2);
+  *out++ = ':';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_min), 2);
+  *out++ = ':';
+  putDigits(out, static_cast<unsigned long>(local.tm_sec), 2);
+  // localtime_r() sets the zone up on first use, so the key is read after it.
+  state.second = second;
+  state.zoneOffset = ::timezone;
+  state.zoneName = ::tzname[0];
+  return state.dateTime;
+}
+
+// Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for now and returns the
+// end; `out` has room for kHeadSize characters.
+constexpr std::size_t kHeadSize = 96;
+char* putHead(char* out, ThreadState& state, std::string_view level) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  tm local{};
-  ::localtime_r(&now.tv_sec, &local);
-  appendNumber(out, static_cast<unsigned long>(local.tm_year + 1900), 4);
-  out += '-';
-  appendNumber(out, static_cast<unsigned long>(local.tm_mon + 1), 2);
-  out += '-';
-  appendNumber(out, static_cast<unsigned long>(local.tm_mday), 2);
-  out += ' ';
-  appendNumber(out, static_cast<unsigned long>(local.tm_hour), 2);
-  out += ':';
-  appendNumber(out, static_cast<unsigned long>(local.tm_min), 2);
-  out += ':';
-  appendNumber(out, static_cast<unsigned long>(local.tm_sec), 2);
-  out += '.';
-  appendNumber(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
+  out = std::copy_n(localDateTime(state, now.tv_sec), sizeof state.dateTime, out);
+  *out++ = '.';
+  out = putDigits(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
+  *out++ = ' ';
+  out = putText(out, level);
+  *out++ = ' ';
+  out = putNumber(out, static_cast<unsigned long>(state.pid));
+  *out++ = ':';
+  out = putNumber(out, static_cast<unsigned long>(state.tid));
+  *out++ = ' ';
+  return out;
 }
 
 // The message with backslash, line feed, carriage return and tab written as
@@ -106,17 +176,10 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
     return;
   }
   try {
-    // Each thread formats into its own buffer, kept between lines.
-    thread_local std::string line;
-    line.clear();
-    appendTimestamp(line);
-    line += ' ';
-    line += level;
-    line += ' ';
-    appendNumber(line, static_cast<unsigned long>(::getpid()), 1);
-    line += ':';
-    appendNumber(line, static_cast<unsigned long>(::gettid()), 1);
-    line += ' ';
+    ThreadState& state = stateOfThisThread();
+    std::string& line = state.line;
+    char head[kHeadSize];
+    line.assign(head, putHead(head, state, level));
     line += caller.className();
     line += '.';
     line += operation;
