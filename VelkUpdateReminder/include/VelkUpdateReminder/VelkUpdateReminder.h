@@ -5,6 +5,7 @@
 #include "VelkCommon/VelkCommon.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
+#include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
