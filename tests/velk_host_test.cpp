@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/CertificateFactory.h"
@@ -65,6 +67,16 @@ HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args,
   return run;
 }
 
+// Writes a certificate with `serial` that expires `days` from today, DER
+// encoded, into `dir` as `name`; returns its path.
+std::string writeDer(const velktest::TempDir& dir, const std::string& name,
+                     std::vector<std::uint8_t> serial, int days) {
+  const velktest::MadeCertificate made =
+      CertificateFactory::make(std::move(serial), CertificateFactory::daysFromToday(days));
+  writeFileBytes(dir.file(name), std::string(made.der.begin(), made.der.end()));
+  return dir.file(name);
+}
+
 TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
   velktest::TempHome home;
   velktest::TempDir files;
@@ -111,15 +123,11 @@ TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
 TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   velktest::TempHome home;
   velktest::TempDir files;
-  const velktest::MadeCertificate soon =
-      CertificateFactory::make({0x01, 0x02}, CertificateFactory::daysFromToday(30));
   const velktest::MadeCertificate far =
       CertificateFactory::make({0xAB}, CertificateFactory::daysFromToday(900));
-  const velktest::MadeCertificate expired =
-      CertificateFactory::make({0x03}, CertificateFactory::daysFromToday(-1));
-  writeFileBytes(files.file("soon.der"), std::string(soon.der.begin(), soon.der.end()));
+  writeDer(files, "soon.der", {0x01, 0x02}, 30);
   writeFileBytes(files.file("far.pem"), "some text before\n" + far.pem);
-  writeFileBytes(files.file("expired.der"), std::string(expired.der.begin(), expired.der.end()));
+  writeDer(files, "expired.der", {0x03}, -1);
   writeFileBytes(files.file("noise"), "not a certificate");
 
   HostRun run = velkHost(files, {"record", "--class", "A", files.file("soon.der")});
@@ -164,14 +172,10 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
 TEST(VelkHostTest, RemindShowsTheWindowAsTextWithoutATerminal) {
   velktest::TempHome home;
   velktest::TempDir files;
-  const velktest::MadeCertificate soon =
-      CertificateFactory::make({0x01, 0x02}, CertificateFactory::daysFromToday(30));
-  const velktest::MadeCertificate far =
-      CertificateFactory::make({0xAB}, CertificateFactory::daysFromToday(900));
-  writeFileBytes(files.file("soon.der"), std::string(soon.der.begin(), soon.der.end()));
-  writeFileBytes(files.file("far.der"), std::string(far.der.begin(), far.der.end()));
-  ASSERT_EQ(velkHost(files, {"record", "--class", "A", files.file("soon.der")}).status, 0);
-  ASSERT_EQ(velkHost(files, {"record", "--class", "S", files.file("far.der")}).status, 0);
+  const std::string soon = writeDer(files, "soon.der", {0x01, 0x02}, 30);
+  const std::string far = writeDer(files, "far.der", {0xAB}, 900);
+  ASSERT_EQ(velkHost(files, {"record", "--class", "A", soon}).status, 0);
+  ASSERT_EQ(velkHost(files, {"record", "--class", "S", far}).status, 0);
   ASSERT_EQ(velkHost(files, {"reminder", "on"}).status, 0);
   const std::string before = readFileBytes(home.historyFile());
 
