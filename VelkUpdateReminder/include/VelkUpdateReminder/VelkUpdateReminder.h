@@ -3,6 +3,8 @@
 // Umbrella header: every public class of the framework and what its
 // signatures use.
 #include "VelkCommon/VelkCommon.h"
+#include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
+#include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
 #include "foundation/Foundation.h"

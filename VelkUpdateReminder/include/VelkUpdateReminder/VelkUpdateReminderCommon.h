@@ -8,6 +8,8 @@
 #include "foundation/Date.h"
 #include "foundation/DateComponents.h"
 
+class Logger;
+
 // The framework's constants, the locations of its files and its date
 // conversions. Only static members; never instantiated. Every operation that
 // logs writes through one class logger, fetched once on first use.
@@ -44,4 +46,9 @@ class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderCommon {
   // Midnight of the day a "yyyy-MM-dd" text names, in the system time zone,
   // or no date (with an error line) when the text is not in that form.
   static std::optional<foundation::Date> String_to_Date(const std::string& cng_date);
+
+ private:
+  // The class logger, fetched on the first call (from any thread) and kept
+  // for the life of the process.
+  static const Logger& log();
 };

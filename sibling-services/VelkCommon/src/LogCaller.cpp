@@ -10,16 +10,25 @@
 
 namespace {
 
-// "ns::Outer<int>::Name<T>" -> "Name": the last component, without template
-// arguments.
-std::string shortName(std::string full) {
-  if (const std::size_t angle = full.find('<'); angle != std::string::npos) {
-    full.erase(angle);
+// "ns::Outer<int>::Name<std::pair<A, B>>" -> "Name": the last component,
+// without template arguments at any depth.
+std::string shortName(const std::string& full) {
+  std::string plain;
+  plain.reserve(full.size());
+  int depth = 0;
+  for (const char c : full) {
+    if (c == '<') {
+      ++depth;
+    } else if (c == '>' && depth > 0) {
+      --depth;
+    } else if (depth == 0) {
+      plain += c;
+    }
   }
-  if (const std::size_t colon = full.rfind("::"); colon != std::string::npos) {
-    full.erase(0, colon + 2);
+  if (const std::size_t colon = plain.rfind("::"); colon != std::string::npos) {
+    plain.erase(0, colon + 2);
   }
-  return full;
+  return plain;
 }
 
 std::string demangle(const char* mangled) {
@@ -33,7 +42,14 @@ std::string demangle(const char* mangled) {
 
 std::string_view LogCaller::className() const {
   // Names are demangled once per class and kept for the life of the process;
-  // the map's nodes never move, so the views handed out stay valid.
+  // the map's nodes never move, so the views handed out stay valid. Each
+  // thread remembers the last class it asked for, as a caller usually logs
+  // several lines in a row.
+  thread_local const std::type_info* lastType = nullptr;
+  thread_local std::string_view lastName;
+  if (lastType == type_) {
+    return lastName;
+  }
   static std::mutex mutex;
   static std::unordered_map<const std::type_info*, std::string> names;
   try {
@@ -42,7 +58,9 @@ std::string_view LogCaller::className() const {
     if (inserted) {
       it->second = demangle(type_->name());
     }
-    return it->second;
+    lastType = type_;
+    lastName = it->second;
+    return lastName;
   } catch (...) {
     return "?";
   }

@@ -6,13 +6,14 @@
 #include "VelkCommon/VelkCommonExport.h"
 
 // The object or class on whose behalf a log line is written. Built implicitly
-// from a pointer to the calling object (its dynamic class is logged), or with
-// LogCaller::of<T>() from a static operation of class T.
+// from a pointer to the calling object (its dynamic class is logged; for a
+// null pointer, the pointer's class), or with LogCaller::of<T>() from a
+// static operation of class T.
 class VELKCOMMON_EXPORT LogCaller {
  public:
   template <class T>
   LogCaller(const T* object)  // NOLINT(google-explicit-constructor)
-      : type_(&typeid(*object)) {}
+      : type_(object != nullptr ? &typeid(*object) : &typeid(T)) {}
 
   template <class T>
   static LogCaller of() {

@@ -14,6 +14,7 @@ class LogSink;
 // fail their caller: a line that cannot be written is dropped.
 class VELKCOMMON_EXPORT Logger {
  public:
+  // A logger writing to `sink`; a null sink drops every line.
   explicit Logger(std::shared_ptr<LogSink> sink);
 
   // An ordinary trace line.
@@ -24,5 +25,8 @@ class VELKCOMMON_EXPORT Logger {
   void fatal(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
 
  private:
+  void write(std::string_view level, std::string_view message, LogCaller caller,
+             std::string_view operation) const noexcept;
+
   std::shared_ptr<LogSink> sink_;
 };

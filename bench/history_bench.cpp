@@ -1,0 +1,301 @@
+// Speed and memory of the certificate history store.
+//
+//   history_bench [benchmark options]
+//
+// Times one record cycle on a 10-record history (read, sort, select, save,
+// each alone and all together) and reads of history files of 1,000, 10,000
+// and 100,000 lines, then prints the 100,000/1,000 read-time ratio and the
+// peak memory of each read, measured in a fresh child process as the growth
+// of its maximum resident set. Every log line goes to the real log file, in a
+// temporary XDG_STATE_HOME; the history lives in a temporary XDG_DATA_HOME.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>  // mkdtemp, setenv
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
+#include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+
+namespace {
+
+using Controller = VelkCertificateHistoryFileController;
+
+constexpr std::int64_t kLineCounts[] = {1000, 10000, 100000};
+
+// A valid record line; serial numbers differ with `n`.
+std::string validLine(int n) {
+  char line[80];
+  std::snprintf(line, sizeof line, "%s,%08X,20%02d-%02d-28,2025-03-09 14:%02d:00",
+                n % 2 ? "A" : "S", n, 25 + n % 5, 1 + n % 12, n % 60);
+  return line;
+}
+
+// A history of `lines` lines: the setting line, invalid record lines of both
+// kinds (wrong field count, wrong class) and 10 valid records at the end, so
+// that a read walks the whole file.
+std::string historyText(std::int64_t lines) {
+  std::string text = "1\n";
+  for (std::int64_t n = 0; n < lines - 11; ++n) {
+    text += n % 2 ? "X,0123456789ABCDEF,2027-01-31,2025-03-09 14:05:00\n"
+                  : "S,0123456789ABCDEF,2027-01-31\n";
+  }
+  for (int n = 0; n < 10; ++n) {
+    text += validLine(n) + "\n";
+  }
+  return text;
+}
+
+void writeHistory(const std::string& text) {
+  const std::filesystem::path path = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+const std::string& tenRecords() {
+  static const std::string text = historyText(11);
+  return text;
+}
+
+void BM_ReadTenRecords(benchmark::State& state) {
+  writeHistory(tenRecords());
+  Controller controller;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(controller.readFile(10));
+  }
+}
+BENCHMARK(BM_ReadTenRecords)->Unit(benchmark::kMicrosecond);
+
+void BM_SortTenRecords(benchmark::State& state) {
+  writeHistory(tenRecords());
+  Controller controller;
+  controller.readFile(10);
+  int round = 0;
+  for (auto _ : state) {
+    controller.sort(++round % 2 ? Controller::SORT_TYPE::SORT_NOT_AFTER
+                                : Controller::SORT_TYPE::SORT_OPEN_TIME);
+  }
+}
+BENCHMARK(BM_SortTenRecords)->Unit(benchmark::kMicrosecond);
+
+void BM_SelectTenRecords(benchmark::State& state) {
+  writeHistory(tenRecords());
+  Controller controller;
+  controller.readFile(10);
+  const foundation::DateComponents today = VelkUpdateReminderCommon::getSystemDate();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        controller.getNotAfterList(today, VelkUpdateReminderCommon::NOT_AFTER_LIMIT_MONTH));
+    benchmark::DoNotOptimize(controller.getNotAfterCheck(today));
+  }
+}
+BENCHMARK(BM_SelectTenRecords)->Unit(benchmark::kMicrosecond);
+
+void BM_SaveTenRecords(benchmark::State& state) {
+  writeHistory(tenRecords());
+  Controller controller;
+  controller.readFile(10);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(controller.saveFile());
+  }
+}
+BENCHMARK(BM_SaveTenRecords)->Unit(benchmark::kMicrosecond);
+
+// What the reminder does with the history under its lock.
+void BM_RecordCycleTenRecords(benchmark::State& state) {
+  writeHistory(tenRecords());
+  for (auto _ : state) {
+    Controller controller;
+    controller.readFile(VelkUpdateReminderCommon::HISTORY_MAX_COUNT);
+    controller.sort(Controller::SORT_TYPE::SORT_NOT_AFTER);
+    const foundation::DateComponents today = VelkUpdateReminderCommon::getSystemDate();
+    benchmark::DoNotOptimize(
+        controller.getNotAfterList(today, VelkUpdateReminderCommon::NOT_AFTER_LIMIT_MONTH));
+    controller.removeSameData(controller.getNotAfterCheck(today));
+    benchmark::DoNotOptimize(controller.saveFile());
+  }
+}
+BENCHMARK(BM_RecordCycleTenRecords)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadLines(benchmark::State& state) {
+  const std::string text = historyText(state.range(0));
+  writeHistory(text);
+  Controller controller;
+  for (auto _ : state) {
+    if (!controller.readFile(10) || controller.getCertificateHistoryInfoList().size() != 10) {
+      state.SkipWithError("the read did not take the 10 records");
+      break;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadLines)
+    ->Arg(kLineCounts[0])
+    ->Arg(kLineCounts[1])
+    ->Arg(kLineCounts[2])
+    ->Unit(benchmark::kMillisecond);
+
+// Keeps the real and CPU time per iteration of each run (in the run's time
+// unit), besides printing as usual.
+class RecordingReporter : public benchmark::ConsoleReporter {
+ public:
+  using ConsoleReporter::ConsoleReporter;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+        times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  struct Times {
+    double real = 0;
+    double cpu = 0;
+  };
+  std::map<std::string, Times> times;
+};
+
+// The largest resident set this process has had, in KiB.
+long maxResidentKiB() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// The resident set of this process now, in KiB.
+long residentKiB() {
+  long pages = 0;
+  long resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+constexpr const char* kPeakReadOption = "--peak-read";
+
+std::string historyPath() { return VelkUpdateReminderCommon::getCertificateHistoryFilePath(); }
+
+// Run as a fresh process (kPeakReadOption): reads the history once and
+// writes its resident set before the read and its peak resident set, in
+// KiB, to the ".rss" file beside it. The code paths are warmed first on the small history left in
+// the ".small" file, so that code and library pages touched for the first
+// time do not count.
+int peakReadChild() {
+  const std::string path = historyPath();
+  std::filesystem::rename(path, path + ".big");
+  std::filesystem::rename(path + ".small", path);
+  {
+    Controller warm;
+    warm.readFile(10);
+  }
+  std::filesystem::rename(path + ".big", path);
+  const long before = residentKiB();
+  {
+    Controller controller;
+    controller.readFile(10);
+  }
+  std::ofstream(path + ".rss") << before << ' ' << maxResidentKiB();
+  return 0;
+}
+
+struct PeakMemory {
+  long beforeKiB = -1;  // resident set before the read
+  long peakKiB = -1;    // largest resident set up to the read's end
+};
+
+// The memory a fresh controller in a fresh process uses to read a history of
+// `lines` lines; -1 values when that process fails. A new process, because
+// freed memory that this one keeps would hide what a read needs.
+PeakMemory readPeak(std::int64_t lines, std::uintmax_t& fileBytes) {
+  const std::string text = historyText(lines);
+  writeHistory(text);
+  fileBytes = text.size();
+  std::ofstream(historyPath() + ".small", std::ios::binary) << historyText(20);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    char name[] = "history_bench";
+    std::string option = kPeakReadOption;
+    char* const args[] = {name, option.data(), nullptr};
+    ::execv("/proc/self/exe", args);
+    ::_exit(127);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    return {};
+  }
+  PeakMemory memory;
+  std::ifstream(historyPath() + ".rss") >> memory.beforeKiB >> memory.peakKiB;
+  return memory;
+}
+
+// A fresh temporary folder, or "" when none can be made.
+std::string makeTempFolder() {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/velk-bench-XXXXXX";
+  return ::mkdtemp(pattern.data()) == nullptr ? std::string() : pattern;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == kPeakReadOption) {
+    return peakReadChild();
+  }
+  const std::string root = makeTempFolder();
+  if (root.empty()) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+  ::setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
+  std::printf("history and log under %s\n", root.c_str());
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  // Colours only on a terminal, as the library's own reporter does.
+  RecordingReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
+                                                     : benchmark::ConsoleReporter::OO_Tabular);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  const auto small = reporter.times.find("BM_ReadLines/1000");
+  const auto large = reporter.times.find("BM_ReadLines/100000");
+  if (small != reporter.times.end() && large != reporter.times.end()) {
+    // On a shared machine the real time also counts waiting for a processor;
+    // the CPU time is the steadier measure of the work.
+    std::printf(
+        "\nread 100,000 lines / read 1,000 lines: real time %.1fx, CPU time %.1fx "
+        "(goal <= 120x)\n",
+        large->second.real / small->second.real, large->second.cpu / small->second.cpu);
+  }
+
+  std::printf("\npeak memory of one read, in a fresh process:\n");
+  for (const std::int64_t lines : kLineCounts) {
+    std::uintmax_t bytes = 0;
+    const PeakMemory memory = readPeak(lines, bytes);
+    const long growth = memory.peakKiB - memory.beforeKiB;
+    const double goal = 4.0 * static_cast<double>(bytes) / 1024.0 + 1024.0;
+    std::printf(
+        "  %6lld lines, file %8ju bytes: resident %6ld KiB before, peak %6ld KiB, "
+        "growth %6ld KiB (goal <= %.0f KiB) %s\n",
+        static_cast<long long>(lines), bytes, memory.beforeKiB, memory.peakKiB, growth, goal,
+        memory.peakKiB < 0                    ? "FAILED"
+        : static_cast<double>(growth) <= goal ? "ok"
+                                              : "OVER");
+  }
+
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
+  return 0;
+}

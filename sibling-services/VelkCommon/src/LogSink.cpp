@@ -1,0 +1,194 @@
+#include "LogSink.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "VelkCommon/VelkLockController.h"
+#include "XdgDirectory.h"
+
+namespace {
+
+// After a failed open, lines are dropped without trying again for this long,
+// so a broken log folder costs callers next to nothing.
+constexpr auto kOpenRetryDelay = std::chrono::seconds(1);
+// How often the path is compared with the open file, so that a log file that
+// someone else removed or renamed is created afresh.
+constexpr auto kPathCheckInterval = std::chrono::seconds(1);
+// How long a writer waits for another writer that is rotating the file.
+constexpr std::int64_t kRotateLockWait = 200;
+// When the file cannot be rotated now, how much more is written before the
+// next try.
+constexpr off_t kRotateRetryGrowth = off_t{64} << 10;
+// The file's size is asked of the kernel after this many lines, or sooner
+// when the lines written since reach the rotation size. Other writers grow
+// the file too, so this bounds how far past the limit it gets and how many
+// lines go to a file that someone else has just rotated.
+constexpr int kLinesPerSizeCheck = 16;
+
+constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
+constexpr mode_t kFileMode = 0644;
+
+std::string_view environmentView(const char* name) {
+  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
+  return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+// The monotonic clock at the resolution of the kernel tick: plenty for
+// second-long intervals, and cheaper to read than the precise one.
+std::chrono::steady_clock::time_point coarseNow() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
+                                               std::chrono::nanoseconds(now.tv_nsec));
+}
+
+// One write(2) of all of `data`; false when it did not reach the file whole.
+bool writeOnce(int fd, std::string_view data) {
+  for (;;) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written >= 0) {
+      return static_cast<std::size_t>(written) == data.size();
+    }
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+LogSink::LogSink(std::string fileName) : fileName_(std::move(fileName)) {}
+
+void LogSink::write(std::string_view line) noexcept {
+  try {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    locate();
+    const Clock::time_point now = coarseNow();
+    if (fd_.valid() && now >= nextPathCheck_) {
+      nextPathCheck_ = now + kPathCheckInterval;
+      if (!pathNamesOpenFile()) {
+        fd_.reset();
+      }
+    }
+    if (!fd_.valid()) {
+      if (now < nextOpenTry_) {
+        return;
+      }
+      if (!open()) {
+        nextOpenTry_ = now + kOpenRetryDelay;
+        return;
+      }
+      nextPathCheck_ = now + kPathCheckInterval;
+    }
+    if (!writeOnce(fd_.get(), line)) {
+      return;
+    }
+    knownEnd_ += static_cast<off_t>(line.size());
+    if (++linesSinceSizeCheck_ < kLinesPerSizeCheck && knownEnd_ < rotateAt_) {
+      return;
+    }
+    // With O_APPEND the offset is now the end of this line in the file: a
+    // cheap size check that needs no fstat.
+    linesSinceSizeCheck_ = 0;
+    knownEnd_ = ::lseek(fd_.get(), 0, SEEK_CUR);
+    if (knownEnd_ >= rotateAt_) {
+      rotate(line, knownEnd_);
+    }
+  } catch (...) {
+    // The line is dropped; logging never fails its caller.
+  }
+}
+
+bool LogSink::locate() {
+  const std::string_view stateHome = environmentView("XDG_STATE_HOME");
+  const std::string_view home = stateHome.empty() ? environmentView("HOME") : std::string_view();
+  if (located_ && stateHome == stateHomeSeen_ && home == homeSeen_) {
+    return false;
+  }
+  located_ = true;
+  stateHomeSeen_ = stateHome;
+  homeSeen_ = home;
+  folder_ = xdgBaseDirectory("XDG_STATE_HOME", ".local/state") + "/velk/logs";
+  path_ = folder_ + "/" + fileName_;
+  fd_.reset();
+  nextOpenTry_ = {};
+  return true;
+}
+
+bool LogSink::open() {
+  fd_.reset();
+  int fd = ::open(path_.c_str(), kOpenFlags, kFileMode);
+  if (fd < 0 && errno == ENOENT) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder_, ignored);
+    fd = ::open(path_.c_str(), kOpenFlags, kFileMode);
+  }
+  FileDescriptor opened(fd);
+  struct stat info {};
+  if (!opened.valid() || ::fstat(opened.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
+  fd_ = std::move(opened);
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
+  knownEnd_ = info.st_size;
+  linesSinceSizeCheck_ = 0;
+  rotateAt_ = kRotateSize;
+  return true;
+}
+
+bool LogSink::pathNamesOpenFile() const {
+  struct stat info {};
+  return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+}
+
+void LogSink::rotate(std::string_view line, off_t end) {
+  VelkLockController rotation(path_ + ".lock");
+  struct stat own {};
+  if (!rotation.lock(kRotateLockWait) || ::fstat(fd_.get(), &own) != 0) {
+    rotateAt_ = end + kRotateRetryGrowth;
+    return;
+  }
+  if (pathNamesOpenFile()) {
+    if (own.st_size < kRotateSize) {
+      return;  // emptied by someone else meanwhile
+    }
+    // Nobody has rotated this file yet: this writer does.
+    shiftOldFiles();
+    if (::rename(path_.c_str(), numbered(1).c_str()) != 0) {
+      rotateAt_ = end + kRotateRetryGrowth;
+      return;
+    }
+  }
+  // The path now names a newer file than the one that took the line. That
+  // one is either kept as an old file, or, when it has meanwhile been
+  // dropped as the oldest, the line goes again into the new file.
+  if (!open()) {
+    nextOpenTry_ = coarseNow() + kOpenRetryDelay;
+    return;
+  }
+  if (own.st_nlink == 0) {
+    writeOnce(fd_.get(), line);
+  }
+}
+
+void LogSink::shiftOldFiles() const {
+  // The oldest goes first so that no rename replaces an existing file: ext4
+  // flushes the data of a file renamed over another one at once, which would
+  // make every rotation wait for the disk. Missing files are fine.
+  ::unlink(numbered(kKeptFiles).c_str());
+  for (int number = kKeptFiles; number > 1; --number) {
+    ::rename(numbered(number - 1).c_str(), numbered(number).c_str());
+  }
+}
+
+std::string LogSink::numbered(int number) const { return path_ + "." + std::to_string(number); }

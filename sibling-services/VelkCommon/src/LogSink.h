@@ -1,0 +1,77 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "FileDescriptor.h"
+
+// One log file, shared by every logger of one prefix and safe to use from
+// several threads and processes at once.
+//
+// The file is <base>/velk/logs/<fileName>, where <base> is $XDG_STATE_HOME, or
+// $HOME/.local/state when that is unset or empty. The variables are looked at
+// on every line, so changing them moves the log at once. Each line reaches the
+// file in one write(2) on an O_APPEND descriptor, so lines of concurrent
+// writers never interleave. When the file reaches kRotateSize it is renamed to
+// <fileName>.1 (older ones move up to .kKeptFiles, the oldest is dropped) under
+// an flock on <fileName>.lock. Writers still holding the renamed file notice
+// at their next size check (every few lines), because their offset is then
+// past the limit, or at the latest at the once-a-second check of the path,
+// and re-open the path.
+class LogSink {
+ public:
+  static constexpr off_t kRotateSize = off_t{1} << 20;
+  static constexpr int kKeptFiles = 3;
+
+  explicit LogSink(std::string fileName);
+
+  // Appends `line` (one whole line with its '\n'). Creates the folder when
+  // needed. When the file cannot be opened or written the line is dropped
+  // (and opening is not tried again for a second unless the folder changes).
+  // Never throws.
+  void write(std::string_view line) noexcept;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  // Works out the path from the environment; true when it changed, in which
+  // case the old file is let go.
+  bool locate();
+  // Opens (creating folder and file when missing) the current path.
+  bool open();
+  // Whether the path still names the file that is open.
+  bool pathNamesOpenFile() const;
+  // Called when the file has grown to `end` >= kRotateSize with `line`:
+  // rotates it, or re-opens the path when another writer already has.
+  // Writes `line` again when the file that took it is gone. (Earlier lines
+  // since the last size check went to that file too; for them to be lost,
+  // other writers must rotate three times within those few lines and within
+  // a second, so they are not kept for this.)
+  void rotate(std::string_view line, off_t end);
+  // Renames <fileName>.N to .N+1, dropping .kKeptFiles.
+  void shiftOldFiles() const;
+  // The path of old file `number`, e.g. update-reminder.log.2.
+  std::string numbered(int number) const;
+
+  std::mutex mutex_;
+  const std::string fileName_;
+
+  bool located_ = false;
+  std::string stateHomeSeen_;  // XDG_STATE_HOME the path comes from
+  std::string homeSeen_;       // HOME the path comes from, when it counts
+  std::string folder_;
+  std::string path_;
+
+  FileDescriptor fd_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  off_t knownEnd_ = 0;  // the file's size when last asked, plus lines since
+  int linesSinceSizeCheck_ = 0;
+  off_t rotateAt_ = kRotateSize;
+  Clock::time_point nextOpenTry_;
+  Clock::time_point nextPathCheck_;
+};

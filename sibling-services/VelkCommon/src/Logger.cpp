@@ -1,0 +1,196 @@
+#include "VelkCommon/Logger.h"
+
+#include <pthread.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+#include <utility>
+
+#include "LogSink.h"
+
+namespace {
+
+// A line buffer that keeps more than this after a long message gives it back.
+constexpr std::size_t kKeptBufferCapacity = 16 * 1024;
+
+// What each thread keeps between lines, so that a line costs no allocation,
+// no system call besides its write, and one time zone conversion a second.
+struct ThreadState {
+  std::string line;
+  // The ids of the calling thread, asked of the kernel once per thread.
+  pid_t pid = 0;
+  pid_t tid = 0;
+  // "yyyy-MM-dd HH:mm:ss" of `second`, in the time zone tzset() last set
+  // (named by `zoneName` with UTC offset `zoneOffset`).
+  time_t second = -1;
+  long zoneOffset = 0;
+  const char* zoneName = nullptr;
+  char dateTime[19] = {};
+};
+
+thread_local ThreadState threadState;
+
+// In a forked child the only thread is the one that called fork(), and its
+// ids have changed.
+void forgetIdsAfterFork() {
+  threadState.pid = 0;
+  threadState.tid = 0;
+}
+
+ThreadState& stateOfThisThread() {
+  static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, &forgetIdsAfterFork) == 0;
+  ThreadState& state = threadState;
+  if (state.pid == 0 || !forkHandled) {
+    state.pid = ::getpid();
+    state.tid = ::gettid();
+  }
+  return state;
+}
+
+// Writes `value` as exactly `width` decimal digits, zero-padded, and returns
+// the end.
+char* putDigits(char* out, unsigned long value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + width;
+}
+
+// Writes `value` in decimal and returns the end.
+char* putNumber(char* out, unsigned long value) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) {
+    *out++ = digits[--count];
+  }
+  return out;
+}
+
+char* putText(char* out, std::string_view text) { return std::copy(text.begin(), text.end(), out); }
+
+// "yyyy-MM-dd HH:mm:ss" of `second` in local time, converted anew only when
+// the second or the time zone has changed.
+const char* localDateTime(ThreadState& state, time_t second) {
+  if (second == state.second && state.zoneOffset == ::timezone && state.zoneName == ::tzname[0]) {
+    return state.dateTime;
+  }
+  tm local{};
+  ::localtime_r(&second, &local);
+  char* out = putDigits(state.dateTime, static_cast<unsigned long>(local.tm_year + 1900), 4);
+  *out++ = '-';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_mon + 1), 2);
+  *out++ = '-';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_mday), 2);
+  *out++ = ' ';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_hour), 2);
+  *out++ = ':';
+  out = putDigits(out, static_cast<unsigned long>(local.tm_min), 2);
+  *out++ = ':';
+  putDigits(out, static_cast<unsigned long>(local.tm_sec), 2);
+  // localtime_r() sets the zone up on first use, so the key is read after it.
+  state.second = second;
+  state.zoneOffset = ::timezone;
+  state.zoneName = ::tzname[0];
+  return state.dateTime;
+}
+
+// Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for now and returns the
+// end; `out` has room for kHeadSize characters.
+constexpr std::size_t kHeadSize = 96;
+char* putHead(char* out, ThreadState& state, std::string_view level) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  out = std::copy_n(localDateTime(state, now.tv_sec), sizeof state.dateTime, out);
+  *out++ = '.';
+  out = putDigits(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
+  *out++ = ' ';
+  out = putText(out, level);
+  *out++ = ' ';
+  out = putNumber(out, static_cast<unsigned long>(state.pid));
+  *out++ = ':';
+  out = putNumber(out, static_cast<unsigned long>(state.tid));
+  *out++ = ' ';
+  return out;
+}
+
+// The message with backslash, line feed, carriage return and tab written as
+// \\, \n, \r and \t, so that every message stays on its line.
+void appendEscaped(std::string& out, std::string_view message) {
+  std::size_t plainStart = 0;
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    char escaped = 0;
+    switch (message[i]) {
+      case '\\':
+        escaped = '\\';
+        break;
+      case '\n':
+        escaped = 'n';
+        break;
+      case '\r':
+        escaped = 'r';
+        break;
+      case '\t':
+        escaped = 't';
+        break;
+      default:
+        continue;
+    }
+    out.append(message, plainStart, i - plainStart);
+    out += '\\';
+    out += escaped;
+    plainStart = i + 1;
+  }
+  out.append(message, plainStart);
+}
+
+}  // namespace
+
+Logger::Logger(std::shared_ptr<LogSink> sink) : sink_(std::move(sink)) {}
+
+void Logger::debug(std::string_view message, LogCaller caller,
+                   std::string_view operation) const noexcept {
+  write("DEBUG", message, caller, operation);
+}
+
+void Logger::error(std::string_view message, LogCaller caller,
+                   std::string_view operation) const noexcept {
+  write("ERROR", message, caller, operation);
+}
+
+void Logger::fatal(std::string_view message, LogCaller caller,
+                   std::string_view operation) const noexcept {
+  write("FATAL", message, caller, operation);
+}
+
+void Logger::write(std::string_view level, std::string_view message, LogCaller caller,
+                   std::string_view operation) const noexcept {
+  if (!sink_) {
+    return;
+  }
+  try {
+    ThreadState& state = stateOfThisThread();
+    std::string& line = state.line;
+    char head[kHeadSize];
+    line.assign(head, putHead(head, state, level));
+    line += caller.className();
+    line += '.';
+    line += operation;
+    line += " |";
+    appendEscaped(line, message);
+    line += '\n';
+    sink_->write(line);
+    if (line.capacity() > kKeptBufferCapacity) {
+      std::string().swap(line);
+    }
+  } catch (...) {
+    // Out of memory: the line is dropped.
+  }
+}

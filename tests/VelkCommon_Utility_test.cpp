@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "VelkCommon/VelkFileUtility.h"
+#include "VelkCommon/VelkHexUtility.h"
+#include "VelkCommon/VelkPath.h"
+#include "VelkCommon/VelkString.h"
+#include "support/ScopedEnv.h"
+
+namespace {
+
+using velktest::ScopedEnv;
+
+TEST(VelkCommonUtilityTest, SubstringCountsCodePointsAndClampsTheRange) {
+  EXPECT_EQ("2025", substring("2025-03-31", 0, 4));
+  EXPECT_EQ("03", substring("2025-03-31", 5, 7));
+  EXPECT_EQ("31", substring("2025-03-31", 8, 10));
+  EXPECT_EQ("和", substring("令和7年3月31日", 1, 2));
+  EXPECT_EQ("7年3", substring("令和7年3月31日", 2, 5));
+  EXPECT_EQ("😀b", substring("a😀b", 1, 3));
+
+  EXPECT_EQ("31", substring("2025-03-31", 8, 100));
+  EXPECT_EQ("令和", substring("令和", -5, 2));
+  EXPECT_EQ("", substring("令和", 2, 4));
+  EXPECT_EQ("", substring("2025", 3, 1));
+  EXPECT_EQ("", substring("", 0, 4));
+}
+
+TEST(VelkCommonUtilityTest, HexTextHasTwoUpperCaseDigitsPerByte) {
+  EXPECT_EQ("007F80FF0AC3", VelkHexUtility::toHexString(
+                                {0x00, 0x7F, -128, -1, 0x0A, static_cast<std::int8_t>(0xC3)}));
+  EXPECT_EQ("", VelkHexUtility::toHexString({}));
+}
+
+TEST(VelkCommonUtilityTest, ApplicationDirectoryComesFromXdgDataHomeElseHome) {
+  const ScopedEnv home("HOME", "/home/someone");
+  {
+    const ScopedEnv data("XDG_DATA_HOME", "/tmp/data/");
+    EXPECT_EQ("/tmp/data/velk/", VelkFileUtility::getVelkDirectory(true).toString());
+    EXPECT_EQ("/tmp/data/velk", VelkFileUtility::getVelkDirectory(false).toString());
+  }
+  for (const std::optional<std::string>& data :
+       {std::optional<std::string>(""), std::optional<std::string>()}) {
+    const ScopedEnv dataVariable("XDG_DATA_HOME", data);
+    EXPECT_EQ("/home/someone/.local/share/velk/",
+              VelkFileUtility::getVelkDirectory(true).toString());
+  }
+
+  // Without HOME, the password database knows the home folder.
+  const ScopedEnv noData("XDG_DATA_HOME", std::nullopt);
+  const ScopedEnv noHome("HOME", std::nullopt);
+  const passwd* user = ::getpwuid(::getuid());
+  ASSERT_NE(nullptr, user);
+  EXPECT_EQ(std::string(user->pw_dir) + "/.local/share/velk",
+            VelkFileUtility::getVelkDirectory(false).toString());
+}
+
+TEST(VelkCommonUtilityTest, PathAppendJoinsWithExactlyOneSlash) {
+  const VelkPath folder("/data/velk/");
+  EXPECT_EQ("/data/velk/velk.dc_list", folder.append("velk.dc_list", false).toString());
+  EXPECT_EQ("/data/velk/sub/", folder.append("sub", true).toString());
+  EXPECT_EQ("/data/velk/lockfile", VelkPath("/data/velk").append("/lockfile", false).toString());
+  EXPECT_EQ("/data/velk/", folder.toString());  // unchanged
+}
+
+}  // namespace

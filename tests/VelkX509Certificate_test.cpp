@@ -1,0 +1,272 @@
+#include "VelkUserCertService/VelkX509Certificate.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "VelkCommon/VelkException.h"
+#include "foundation/Clock.h"
+#include "support/CertificateFactory.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using namespace std::chrono;
+using velktest::CertificateFactory;
+using velktest::CertificateOptions;
+using velktest::TimeEncoding;
+using Bytes = std::vector<std::int8_t>;
+
+Bytes signedBytes(const std::vector<int>& values) { return {values.begin(), values.end()}; }
+
+Bytes sampleDer() {
+  return CertificateFactory::make({0x12, 0x34}, CertificateFactory::utc(2040, 6, 1)).der;
+}
+
+// Whether `der` is refused the documented way: a VelkException that says what
+// went wrong and names the constructor.
+testing::AssertionResult refused(const std::optional<Bytes>& der) {
+  try {
+    const VelkX509Certificate certificate(der);
+    return testing::AssertionFailure() << "accepted";
+  } catch (const VelkException& error) {
+    if (error.getMessage().empty() || error.getLocation() != "VelkX509Certificate(der:)") {
+      return testing::AssertionFailure()
+             << "message '" << error.getMessage() << "', location '" << error.getLocation() << "'";
+    }
+    return testing::AssertionSuccess();
+  } catch (...) {
+    return testing::AssertionFailure() << "threw something other than VelkException";
+  }
+}
+
+// Whether the DER holds the ASN.1 time `tag` with content `text`.
+bool holdsTime(const Bytes& der, int tag, const std::string& text) {
+  Bytes needle = {static_cast<std::int8_t>(tag), static_cast<std::int8_t>(text.size())};
+  needle.insert(needle.end(), text.begin(), text.end());
+  return std::search(der.begin(), der.end(), needle.begin(), needle.end()) != der.end();
+}
+
+TEST(VelkX509CertificateTest, SerialNumberIsTheIntegersContentOctets) {
+  struct Case {
+    std::vector<std::uint8_t> magnitude;
+    bool negative;
+    std::vector<int> octets;
+  };
+  // 20-byte serials; with the high bit set they take 21 octets, one more than
+  // RFC 5280 allows, which a parser still has to read.
+  const std::vector<std::uint8_t> twenty(20, 0x5A);
+  const std::vector<std::uint8_t> twentyHigh(20, 0x9A);
+  std::vector<int> twentyHighOctets(twentyHigh.begin(), twentyHigh.end());
+  twentyHighOctets.insert(twentyHighOctets.begin(), 0x00);
+  const std::vector<Case> cases = {
+      {{0x01}, false, {0x01}},
+      {{0x80, 0x01}, false, {0x00, 0x80, 0x01}},  // high bit set: a leading zero octet
+      {{0x7F, 0xFF}, false, {0x7F, 0xFF}},
+      {{0x00, 0x00, 0x05}, false, {0x05}},
+      {{}, false, {0x00}},
+      {{0x01}, true, {0xFF}},
+      {{0x80}, true, {0x80}},
+      {{0x81}, true, {0xFF, 0x7F}},
+      {twenty, false, {twenty.begin(), twenty.end()}},
+      {twentyHigh, false, twentyHighOctets},
+  };
+  for (const Case& c : cases) {
+    CertificateOptions options;
+    options.serial = c.magnitude;
+    options.negativeSerial = c.negative;
+    const VelkX509Certificate certificate(CertificateFactory::make(options).der);
+    EXPECT_EQ(certificate.getSerialNumber(), signedBytes(c.octets))
+        << "magnitude of " << c.magnitude.size() << " bytes, negative " << c.negative;
+  }
+}
+
+TEST(VelkX509CertificateTest, NotAfterIsExactInBothTimeEncodings) {
+  struct Case {
+    sys_seconds instant;
+    TimeEncoding encoding;
+    int tag;
+    std::string text;
+  };
+  const auto utc = CertificateFactory::utc;
+  const std::vector<Case> cases = {
+      {utc(1950, 1, 1, 0, 0, 0), TimeEncoding::kRfc5280, 0x17, "500101000000Z"},
+      {utc(1969, 12, 31, 23, 59, 59), TimeEncoding::kRfc5280, 0x17, "691231235959Z"},
+      {utc(2038, 1, 19, 3, 14, 8), TimeEncoding::kRfc5280, 0x17, "380119031408Z"},
+      {utc(2049, 12, 31, 23, 59, 59), TimeEncoding::kRfc5280, 0x17, "491231235959Z"},
+      {utc(2050, 1, 1, 0, 0, 0), TimeEncoding::kRfc5280, 0x18, "20500101000000Z"},
+      {utc(2024, 2, 29, 12, 34, 56), TimeEncoding::kGeneralizedTime, 0x18, "20240229123456Z"},
+      {utc(1950, 6, 15, 1, 2, 3), TimeEncoding::kGeneralizedTime, 0x18, "19500615010203Z"},
+      {utc(2000, 2, 29, 23, 0, 1), TimeEncoding::kUtcTime, 0x17, "000229230001Z"},
+      {utc(2262, 4, 11, 0, 0, 0), TimeEncoding::kRfc5280, 0x18, "22620411000000Z"},
+  };
+  for (const Case& c : cases) {
+    CertificateOptions options;
+    options.notAfter = c.instant;
+    options.notAfterEncoding = c.encoding;
+    const Bytes der = CertificateFactory::make(options).der;
+    EXPECT_TRUE(holdsTime(der, c.tag, c.text)) << c.text;
+    EXPECT_EQ(VelkX509Certificate(der).getNotAfter(), foundation::Date(c.instant)) << c.text;
+  }
+}
+
+TEST(VelkX509CertificateTest, FarInstantsAreExact) {
+  // 9999-12-31 23:59:59 is the usual "no expiry" of certificates.
+  for (const sys_seconds instant :
+       {CertificateFactory::utc(9999, 12, 31, 23, 59, 59), CertificateFactory::utc(1600, 1, 1)}) {
+    CertificateOptions options;
+    options.notAfter = instant;
+    const VelkX509Certificate certificate(CertificateFactory::make(options).der);
+    EXPECT_EQ(certificate.getNotAfter(), foundation::Date(instant));
+    EXPECT_TRUE(certificate.getSerialNumber().has_value());
+  }
+  EXPECT_TRUE(holdsTime(
+      CertificateFactory::make({0x01}, CertificateFactory::utc(9999, 12, 31, 23, 59, 59)).der, 0x18,
+      "99991231235959Z"));
+}
+
+TEST(VelkX509CertificateTest, UnreadableTimeTextGivesNoNotAfter) {
+  for (const std::string text : {"20501332000000Z", "2050", "abcdefghijklmnZ"}) {
+    CertificateOptions options;
+    options.rawNotAfter = text;
+    options.serial = {0x42};
+    try {
+      const VelkX509Certificate certificate(CertificateFactory::make(options).der);
+      EXPECT_EQ(certificate.getNotAfter(), std::nullopt) << text;
+      EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x42})) << text;
+    } catch (const VelkException& error) {
+      ADD_FAILURE() << text << ": " << error.getMessage();
+    }
+  }
+}
+
+TEST(VelkX509CertificateTest, BytesAfterTheCertificateAreIgnored) {
+  const Bytes der = sampleDer();
+  const Bytes other = CertificateFactory::make({0x99}, CertificateFactory::utc(2030, 1, 1)).der;
+  for (const Bytes& padding : {Bytes(300, 0), Bytes(1, -1), other, signedBytes({0x30, 0x84})}) {
+    Bytes padded = der;
+    padded.insert(padded.end(), padding.begin(), padding.end());
+    const VelkX509Certificate certificate(padded);
+    EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x12, 0x34}));
+    EXPECT_EQ(certificate.getNotAfter(), foundation::Date(CertificateFactory::utc(2040, 6, 1)));
+  }
+}
+
+TEST(VelkX509CertificateTest, RefusesAbsentEmptyAndTruncatedInput) {
+  EXPECT_TRUE(refused(std::nullopt));
+  EXPECT_TRUE(refused(Bytes{}));
+  const Bytes der = sampleDer();
+  for (std::size_t length = 1; length < der.size(); ++length) {
+    EXPECT_TRUE(refused(Bytes(der.begin(), der.begin() + static_cast<long>(length))))
+        << "first " << length << " of " << der.size() << " bytes";
+  }
+}
+
+TEST(VelkX509CertificateTest, RefusesLengthsLargerThanTheInput) {
+  const Bytes der = sampleDer();
+  // The last length octet of the element whose tag is at `at`, in long form.
+  const auto lastLengthOctet = [&](std::size_t at) {
+    EXPECT_EQ(der[at], 0x30);
+    EXPECT_NE(der[at + 1] & 0x80, 0);
+    return at + 1 + static_cast<std::size_t>(der[at + 1] & 0x7F);
+  };
+  const std::size_t outer = lastLengthOctet(0);
+  const std::size_t inner = lastLengthOctet(outer + 1);  // the TBSCertificate
+  for (const std::size_t octet : {outer, inner}) {
+    Bytes longer = der;
+    ASSERT_NE(longer[octet], -1);
+    longer[octet] = static_cast<std::int8_t>(longer[octet] + 1);
+    EXPECT_TRUE(refused(longer)) << "length octet " << octet;
+  }
+  Bytes huge = der;  // four length octets saying 0x7FFFFFFF
+  huge.erase(huge.begin() + 1, huge.begin() + static_cast<long>(outer) + 1);
+  huge.insert(huge.begin() + 1, {static_cast<std::int8_t>(0x84), 0x7F, -1, -1, -1});
+  EXPECT_TRUE(refused(huge));
+}
+
+TEST(VelkX509CertificateTest, RefusesPemTextAndRandomBytes) {
+  const std::string pem = CertificateFactory::make({0x01}, CertificateFactory::utc(2040, 1, 1)).pem;
+  EXPECT_TRUE(refused(Bytes(pem.begin(), pem.end())));
+
+  std::mt19937 random(20240401);
+  std::uniform_int_distribution<int> byte(-128, 127);
+  std::uniform_int_distribution<std::size_t> length(1, 600);
+  for (int round = 0; round < 2000; ++round) {
+    Bytes noise(length(random));
+    std::generate(noise.begin(), noise.end(),
+                  [&] { return static_cast<std::int8_t>(byte(random)); });
+    if (round % 2 == 0 && noise.size() >= 4) {  // looks like a SEQUENCE that fits
+      noise[0] = 0x30;
+      noise[1] = static_cast<std::int8_t>(0x82);
+      noise[2] = static_cast<std::int8_t>((noise.size() - 4) >> 8);
+      noise[3] = static_cast<std::int8_t>(noise.size() - 4);
+    }
+    ASSERT_TRUE(refused(noise)) << "round " << round;
+  }
+}
+
+TEST(VelkX509CertificateTest, DamagedCertificatesAreReadOrRefused) {
+  const Bytes der = sampleDer();
+  for (std::size_t at = 0; at < der.size(); ++at) {
+    for (const int mask : {0x01, 0x80, 0xFF}) {
+      Bytes damaged = der;
+      damaged[at] = static_cast<std::int8_t>(damaged[at] ^ mask);
+      try {
+        const VelkX509Certificate certificate(damaged);
+        EXPECT_TRUE(certificate.getSerialNumber().has_value()) << "byte " << at;
+      } catch (const VelkException& error) {
+        EXPECT_EQ(error.getLocation(), "VelkX509Certificate(der:)");
+      }
+    }
+  }
+}
+
+TEST(CertificateFactoryTest, DaysFromTodayIsNoonOfTheLocalCalendarDay) {
+  // 2024-03-31 23:30 UTC is already 1 April in Tokyo and still 31 March in New York.
+  const foundation::ScopedClock clock(
+      [] { return foundation::Date(CertificateFactory::utc(2024, 3, 31, 23, 30, 0)); });
+  {
+    const velktest::ScopedEnv tz("TZ", "JST-9");
+    EXPECT_EQ(CertificateFactory::daysFromToday(0), CertificateFactory::utc(2024, 4, 1, 3));
+    EXPECT_EQ(CertificateFactory::daysFromToday(-32), CertificateFactory::utc(2024, 2, 29, 3));
+  }
+  const velktest::ScopedEnv tz("TZ", "EST5");
+  EXPECT_EQ(CertificateFactory::daysFromToday(0), CertificateFactory::utc(2024, 3, 31, 17));
+  EXPECT_EQ(CertificateFactory::daysFromToday(3650), CertificateFactory::utc(2034, 3, 29, 17));
+}
+
+TEST(CertificateFactoryTest, MakeCertToolWritesReadableCertificates) {
+  const velktest::TempDir dir;
+  const std::string tool = VELK_MAKE_CERT;
+  const auto run = [&](const std::string& arguments) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test runs no other threads
+    return std::system((tool + " " + arguments + " 2>/dev/null").c_str());
+  };
+  ASSERT_EQ(run("--serial 80ff --not-after 2051-07-04T05:06:07Z --out " + dir.file("a.der")), 0);
+  const std::string der = velktest::readFileBytes(dir.file("a.der"));
+  const VelkX509Certificate certificate(Bytes(der.begin(), der.end()));
+  EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x00, 0x80, 0xFF}));
+  EXPECT_EQ(certificate.getNotAfter(),
+            foundation::Date(CertificateFactory::utc(2051, 7, 4, 5, 6, 7)));
+
+  ASSERT_EQ(run("--serial -1 --not-after -3 --pem --out " + dir.file("b.pem")), 0);
+  EXPECT_EQ(velktest::readFileBytes(dir.file("b.pem")).rfind("-----BEGIN CERTIFICATE-----\n", 0),
+            0U);
+
+  for (const std::string bad : {"--serial xyz --not-after +1", "--serial 01 --not-after 2024-02-30",
+                                "--serial 01 --not-after +1 --time utc --bogus", "--serial 01"}) {
+    EXPECT_NE(run(bad + " --out " + dir.file("c.der")), 0) << bad;
+  }
+  EXPECT_NE(run("--serial 01 --not-after 2050-01-01 --time utc --out " + dir.file("c.der")), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("c.der")));
+}
+}  // namespace
