@@ -52,9 +52,8 @@ TEST_F(AppKitApplication, TitleBarCloseSendsWillCloseToTheDelegateWhichStopsTheL
   EXPECT_THAT(controller->events,
               ElementsAre("viewDidLoad with table", "viewWillAppear", "viewDidAppear",
                           "windowWillClose", "viewWillDisappear"));
-  ASSERT_NE(controller->lastNotification, nullptr);
-  EXPECT_EQ(controller->lastNotification->name(), appkit::Window::WillCloseNotification);
-  EXPECT_EQ(controller->lastNotification->object(), window);
+  EXPECT_EQ(controller->lastNotificationName, appkit::Window::WillCloseNotification);
+  EXPECT_EQ(controller->lastNotificationObject.lock(), window);
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(window->isKeyWindow());
   window.reset();  // already off screen: no second viewWillDisappear
@@ -68,10 +67,10 @@ TEST_F(AppKitApplication, CloseNotifiesTheDelegateOnlyWhenClosable) {
   window->setStyleMask(appkit::WindowStyleMaskTitled);
   window->performClose({});
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(controller->lastNotification, nullptr);
+  EXPECT_EQ(controller->lastNotificationName, "");
 
   window->close();  // close() itself does not ask the style
-  EXPECT_EQ(controller->lastNotification->object(), window);
+  EXPECT_EQ(controller->lastNotificationObject.lock(), window);
   EXPECT_FALSE(window->isVisible());
 
   // A window whose delegate is gone just leaves the screen.
@@ -100,7 +99,7 @@ TEST_F(AppKitApplication, MonitorsSeeKeyPressesBeforeTheWindowAndMaySwallowThem)
       appkit::EventMaskKeyDown | appkit::EventMaskLeftMouseDown,
       [&](const Event& event) -> std::optional<Event> {
         seen.push_back("second " + event.charactersIgnoringModifiers());
-        controller->events.push_back("seen by monitor");
+        controller->events.emplace_back("seen by monitor");
         return event;
       });
 
@@ -182,6 +181,29 @@ TEST_F(AppKitApplication, CommandsAndNilTargetedActionsWalkTheResponderChain) {
   EXPECT_TRUE(Application::shared().sendAction("performClose:", nullptr, {}));
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(Application::shared().sendAction("noSuchAction:", controller, {}));
+}
+
+TEST_F(AppKitApplication, KeyPressesGoToTheAccessibilityFocusedButton) {
+  auto controller = velktest::makeRecordingController({});
+  // Without a target, its action goes up the chain to the window.
+  auto other = std::make_shared<appkit::Button>();
+  other->setAction("performClose:");
+  auto window = appkit::Window::windowWithContentViewController(controller);
+  controller->view()->addSubview(other);
+  other->setNextKeyView(other);
+  EXPECT_EQ(other->nextKeyView(), other);
+  EXPECT_EQ(window->firstResponder(), button(*controller));  // the first button
+
+  other->setAccessibilityFocused(true);
+  EXPECT_EQ(window->firstResponder(), other);
+  window->makeKeyAndOrderFront({});
+  // Modified Return presses nothing; Return presses the focused button.
+  Application::shared().sendEvent(Event::keyEvent(appkit::EventModifierFlagOption, "\r", "\r"));
+  EXPECT_TRUE(window->isVisible());
+  Application::shared().sendEvent(Event::keyEvent(0, "\r", "\r"));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_THAT(controller->events, testing::Contains("windowWillClose"));
+  EXPECT_THAT(controller->events, testing::Not(testing::Contains("close button")));
 }
 
 TEST_F(AppKitApplication, OutletsAreReachedBySelector) {

@@ -52,7 +52,7 @@ TEST(AppKitBundle, AnInstalledLibraryFindsTheResourceFolderOfItsPrefix) {
   fs::copy_file(APPKIT_TEST_FIXTURE, copy);
   std::unique_ptr<void, int (*)(void*)> library(dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL),
                                                 dlclose);
-  ASSERT_NE(library, nullptr) << dlerror();
+  ASSERT_NE(library, nullptr) << dlerror();  // NOLINT(concurrency-mt-unsafe): one thread
   auto address = reinterpret_cast<const void* (*)()>(dlsym(library.get(), "appkitFixtureAddress"));
   ASSERT_NE(address, nullptr);
 

@@ -143,7 +143,7 @@ TEST_F(AppKitStoryboard, ErrorsGiveNoStoryboardOrNoController) {
       {"customClass=\"RecordingViewController\"", "customClass=\"NoSuchClass\""},
       {"customClass=\"RecordingViewController\"", "customClass=\"TableView\""},
       {"<windowController id=\"windowController\">",
-       "<windowController id=\"windowController\" customClass=\"RecordingViewController\">"},
+       R"(<windowController id="windowController" customClass="RecordingViewController">)"},
       {"<contentViewController ref=\"dialog\"/>", "<contentViewController ref=\"missing\"/>"},
       {"<contentViewController ref=\"dialog\"/>",
        "<contentViewController ref=\"windowController\"/>"},

@@ -69,6 +69,20 @@ TEST_F(AppKitTextBackend, WritesTitleTableAlignedByDisplayWidthAndButtons) {
             "[ Close ]\n");
 }
 
+TEST_F(AppKitTextBackend, ReloadDataWritesTheWindowAgainWithTheCurrentRows) {
+  auto controller = velktest::makeRecordingController({"n"});
+  controller->rows = {{1}};
+  EXPECT_EQ(run(controller, "click\n",
+                [&] {
+                  controller->rows = {{2}, {std::string("三")}};
+                  controller->table.lock()->reloadData();
+                }),
+            appkit::ModalResponseStop);
+  EXPECT_EQ(output_.str(),
+            "==  ==\n| n |\n|---|\n| 1 |\n[ Close ]\n"
+            "==  ==\n| n  |\n|----|\n| 2  |\n| 三 |\n[ Close ]\n");
+}
+
 TEST_F(AppKitTextBackend, KeyWordsCarryModifierFlagsAndCharactersIgnoringModifiers) {
   auto controller = velktest::makeRecordingController({});
   controller->closeOnOptionC = true;

@@ -4,25 +4,27 @@ namespace velktest {
 
 namespace {
 
-[[maybe_unused]] const bool registered =
-    appkit::ClassBuilder<RecordingViewController, appkit::ViewController>("RecordingViewController")
-        .method("closeButton_actionPerformed:",
-                &RecordingViewController::closeButton_actionPerformed)
-        .method("windowWillClose:", &RecordingViewController::windowWillClose)
-        .outlet("table", &RecordingViewController::table)
-        .outlet("closeButton", &RecordingViewController::closeButton)
-        .registerClass();
+using Builder = appkit::ClassBuilder<RecordingViewController, appkit::ViewController>;
+
+void describe(Builder& cls) {
+  cls.method("closeButton_actionPerformed:", &RecordingViewController::closeButton_actionPerformed)
+      .method("windowWillClose:", &RecordingViewController::windowWillClose)
+      .outlet("table", &RecordingViewController::table)
+      .outlet("closeButton", &RecordingViewController::closeButton);
+}
+
+[[maybe_unused]] const bool registered = Builder::define("RecordingViewController", describe);
 
 }  // namespace
 
 RecordingViewController::RecordingViewController(const appkit::Coder& coder)
     : appkit::ViewController(coder) {
-  events.push_back("init(coder:)");
+  events.emplace_back("init(coder:)");
 }
 
 void RecordingViewController::viewDidLoad() {
   ViewController::viewDidLoad();
-  events.push_back(table.lock() ? "viewDidLoad with table" : "viewDidLoad");
+  events.emplace_back(table.lock() ? "viewDidLoad with table" : "viewDidLoad");
   if (auto tableView = table.lock()) {
     tableView->setDelegate(sharedAs<appkit::Object>());
     tableView->setDataSource(sharedAs<appkit::TableViewDataSource>());
@@ -31,7 +33,7 @@ void RecordingViewController::viewDidLoad() {
 
 void RecordingViewController::viewWillAppear() {
   ViewController::viewWillAppear();
-  events.push_back("viewWillAppear");
+  events.emplace_back("viewWillAppear");
   if (!closeOnOptionC) {
     return;
   }
@@ -52,7 +54,7 @@ void RecordingViewController::viewWillAppear() {
 
 void RecordingViewController::viewDidAppear() {
   ViewController::viewDidAppear();
-  events.push_back("viewDidAppear");
+  events.emplace_back("viewDidAppear");
   if (auto window = view()->window()) {
     window->setDelegate(sharedAs<appkit::Object>());
   }
@@ -60,19 +62,20 @@ void RecordingViewController::viewDidAppear() {
 
 void RecordingViewController::viewWillDisappear() {
   ViewController::viewWillDisappear();
-  events.push_back("viewWillDisappear");
+  events.emplace_back("viewWillDisappear");
   appkit::Event::removeMonitor(monitor_);
   monitor_.reset();
 }
 
 void RecordingViewController::closeButton_actionPerformed(const std::any& /*sender*/) {
-  events.push_back("close button");
+  events.emplace_back("close button");
   appkit::Application::shared().stopModal();
 }
 
 void RecordingViewController::windowWillClose(const appkit::Notification& notification) {
-  events.push_back("windowWillClose");
-  lastNotification = std::make_shared<appkit::Notification>(notification);
+  events.emplace_back("windowWillClose");
+  lastNotificationName = notification.name();
+  lastNotificationObject = notification.object();
   appkit::Application::shared().stopModal();
 }
 

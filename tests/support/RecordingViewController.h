@@ -30,8 +30,10 @@ class RecordingViewController : public appkit::ViewController, public appkit::Ta
   std::vector<std::string> columnTitles;
   std::vector<std::vector<std::any>> rows;
   bool closeOnOptionC = false;
-  // The last notification windowWillClose: got.
-  std::shared_ptr<appkit::Notification> lastNotification;
+  // The name and object of the last notification windowWillClose: got (the
+  // object held weakly, as the window holds this controller).
+  std::string lastNotificationName;
+  std::weak_ptr<appkit::Object> lastNotificationObject;
 
   void viewDidLoad() override;
   void viewWillAppear() override;

@@ -84,7 +84,7 @@ void Application::terminate(const std::any& /*sender*/) {
   backend_.reset();
   std::cout.flush();
   std::fflush(nullptr);
-  std::exit(0);
+  std::exit(0);  // NOLINT(concurrency-mt-unsafe): the main thread ends the process
 }
 
 void Application::postEvent(const Event& event, bool atStart) {
@@ -130,7 +130,7 @@ void Application::sendEvent(const Event& event) {
 }
 
 bool Application::sendAction(const Selector& action, const std::shared_ptr<Object>& target,
-                             const std::any& sender) {
+                             const std::any& sender) const {
   if (target != nullptr) {
     return target->performSelector(action, sender).has_value();
   }

@@ -8,9 +8,10 @@
 namespace appkit {
 
 namespace {
-[[maybe_unused]] const bool registered = ClassBuilder<Button, View>("Button")
-                                             .method("performClick:", &Button::performClick)
-                                             .registerClass();
+void describe(ClassBuilder<Button, View>& cls) {
+  cls.method("performClick:", &Button::performClick);
+}
+[[maybe_unused]] const bool registered = ClassBuilder<Button, View>::define("Button", describe);
 }  // namespace
 
 Button::Button(const Coder& coder)

@@ -22,7 +22,7 @@ class Registry {
 
   bool add(std::unique_ptr<Class> cls, const std::type_index& type) {
     std::lock_guard lock(mutex_);
-    if (byName_.count(cls->name()) != 0 || byType_.count(type) != 0) {
+    if (byName_.contains(cls->name()) || byType_.contains(type)) {
       return false;
     }
     byName_.emplace(cls->name(), cls.get());

@@ -8,7 +8,8 @@
 namespace appkit {
 
 namespace {
-[[maybe_unused]] const bool registered = ClassBuilder<Object, void>("Object").registerClass();
+[[maybe_unused]] const bool registered =
+    ClassBuilder<Object, void>::define("Object", [](auto& /*cls*/) {});
 }  // namespace
 
 Object::~Object() = default;

@@ -6,7 +6,7 @@ namespace appkit {
 
 namespace {
 [[maybe_unused]] const bool registered =
-    ClassBuilder<Responder, Object>("Responder").registerClass();
+    ClassBuilder<Responder, Object>::define("Responder", [](auto& /*cls*/) {});
 }  // namespace
 
 std::shared_ptr<Responder> Responder::nextResponder() const { return nullptr; }

@@ -218,8 +218,8 @@ class SceneBuilder {
   }
 
   static StoryboardError unexpected(const pugi::xml_node& element) {
-    return StoryboardError("unexpected <" + std::string(element.name()) + "> in <" +
-                           element.parent().name() + ">");
+    return StoryboardError{"unexpected <" + std::string(element.name()) + "> in <" +
+                           element.parent().name() + ">"};
   }
 
   pugi::xml_node root_;

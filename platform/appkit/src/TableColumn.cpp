@@ -9,7 +9,7 @@ namespace appkit {
 
 namespace {
 [[maybe_unused]] const bool registered =
-    ClassBuilder<TableColumn, Object>("TableColumn").registerClass();
+    ClassBuilder<TableColumn, Object>::define("TableColumn", [](auto& /*cls*/) {});
 }  // namespace
 
 TableColumn::TableColumn(std::string identifier) : identifier_(std::move(identifier)) {}

@@ -8,7 +8,8 @@
 namespace appkit {
 
 namespace {
-[[maybe_unused]] const bool registered = ClassBuilder<TableView, View>("TableView").registerClass();
+[[maybe_unused]] const bool registered =
+    ClassBuilder<TableView, View>::define("TableView", [](auto& /*cls*/) {});
 }  // namespace
 
 TableView::TableView(const Coder& coder) : View(coder) {}

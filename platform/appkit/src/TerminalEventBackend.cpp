@@ -125,20 +125,21 @@ class TerminalEventBackend::Screen {
     }
   }
 
-  bool failed() const { return failed_; }
-
  private:
   void start() {
-    // Wide characters need a UTF-8 character type; the user's, else C.UTF-8.
-    const char* locale = std::setlocale(LC_CTYPE, "");
-    if (locale == nullptr || std::string_view(nl_langinfo(CODESET)) != "UTF-8") {
-      std::setlocale(LC_CTYPE, "C.UTF-8");
+    // Wide characters need a UTF-8 character type: the user's, else C.UTF-8.
+    // Windows are shown from the main thread only, which makes these safe.
+    const char* locale = std::setlocale(LC_CTYPE, "");  // NOLINT(concurrency-mt-unsafe)
+    if (locale == nullptr ||
+        std::string_view(nl_langinfo(CODESET)) != "UTF-8") {  // NOLINT(concurrency-mt-unsafe)
+      std::setlocale(LC_CTYPE, "C.UTF-8");                    // NOLINT(concurrency-mt-unsafe)
     }
     screen_ = newterm(nullptr, stdout, stdin);
     if (screen_ == nullptr) {
       failed_ = true;
-      std::cerr << "appkit: cannot use the terminal (TERM="
-                << (std::getenv("TERM") ? std::getenv("TERM") : "") << ")\n";
+      const char* term = std::getenv("TERM");  // NOLINT(concurrency-mt-unsafe)
+      std::cerr << "appkit: cannot use the terminal (TERM=" << (term != nullptr ? term : "")
+                << ")\n";
       return;
     }
     set_term(screen_);

@@ -10,7 +10,8 @@
 namespace appkit {
 
 namespace {
-[[maybe_unused]] const bool registered = ClassBuilder<View, Responder>("View").registerClass();
+[[maybe_unused]] const bool registered =
+    ClassBuilder<View, Responder>::define("View", [](auto& /*cls*/) {});
 }  // namespace
 
 View::View(const Coder& coder) : identifier_(coder.decodeString("id").value_or("")) {}

@@ -11,7 +11,7 @@ namespace appkit {
 
 namespace {
 [[maybe_unused]] const bool registered =
-    ClassBuilder<ViewController, Responder>("ViewController").registerClass();
+    ClassBuilder<ViewController, Responder>::define("ViewController", [](auto& /*cls*/) {});
 }  // namespace
 
 ViewController::ViewController(std::optional<std::string> nibName,

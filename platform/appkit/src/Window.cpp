@@ -14,9 +14,11 @@ namespace appkit {
 
 namespace {
 
-[[maybe_unused]] const bool registered = ClassBuilder<Window, Responder>("Window")
-                                             .method("performClose:", &Window::performClose)
-                                             .registerClass();
+void describe(ClassBuilder<Window, Responder>& cls) {
+  cls.method("performClose:", &Window::performClose);
+}
+[[maybe_unused]] const bool registered =
+    ClassBuilder<Window, Responder>::define("Window", describe);
 
 // The first view under `root` (itself included, depth first) that `matches`.
 std::shared_ptr<View> findView(const std::shared_ptr<View>& root,

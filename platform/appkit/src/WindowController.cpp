@@ -7,7 +7,7 @@ namespace appkit {
 
 namespace {
 [[maybe_unused]] const bool registered =
-    ClassBuilder<WindowController, Responder>("WindowController").registerClass();
+    ClassBuilder<WindowController, Responder>::define("WindowController", [](auto& /*cls*/) {});
 }  // namespace
 
 WindowController::WindowController(const Coder& /*coder*/) {}

@@ -74,7 +74,7 @@ class VELKAPPKIT_EXPORT Application {
   // responder chain when `target` is nullptr. Returns true when some object
   // ran it.
   bool sendAction(const Selector& action, const std::shared_ptr<Object>& target,
-                  const std::any& sender);
+                  const std::any& sender) const;
 
  private:
   friend class Event;

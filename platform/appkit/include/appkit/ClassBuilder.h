@@ -21,13 +21,14 @@ namespace appkit {
 // loaded:
 //
 //   namespace {
-//   [[maybe_unused]] const bool registered =
-//       appkit::ClassBuilder<MyController, appkit::ViewController>("MyController")
-//           .method("closeButton_actionPerformed:", &MyController::closeButton_actionPerformed)
-//           .method("windowWillClose:", &MyController::windowWillClose)
-//           .outlet("table", &MyController::table)
-//           .registerClass();
+//   using Builder = appkit::ClassBuilder<MyController, appkit::ViewController>;
+//   void describe(Builder& cls) {
+//     cls.method("closeButton_actionPerformed:", &MyController::closeButton_actionPerformed)
+//         .method("windowWillClose:", &MyController::windowWillClose)
+//         .outlet("table", &MyController::table);
 //   }
+//   [[maybe_unused]] const bool registered = Builder::define("MyController", describe);
+//   }  // namespace
 //
 // Instances are made with T(const Coder&) when T has that constructor, else
 // with T(); factory() replaces that. Selectors that a superclass registered
@@ -39,6 +40,21 @@ class ClassBuilder {
                 "Super must be a base class of T");
 
  public:
+  // Registers T under `name` with the selectors `configure` (a callable
+  // taking ClassBuilder&) adds. Returns false when the name or the type is
+  // taken or registering failed; never throws, so it is safe in static
+  // initialisation.
+  template <class Configure>
+  static bool define(const char* name, Configure configure) noexcept {
+    try {
+      ClassBuilder builder(name);
+      configure(builder);
+      return builder.registerClass();
+    } catch (...) {
+      return false;
+    }
+  }
+
   explicit ClassBuilder(std::string name) : name_(std::move(name)) {
     if constexpr (std::is_constructible_v<T, const Coder&>) {
       factory_ = [](const Coder& coder) -> std::shared_ptr<Object> {
