@@ -21,34 +21,39 @@ namespace {
 
 using Dialog = VelkUpdateReminderDialog;
 
-[[maybe_unused]] const bool registered =
-    appkit::ClassBuilder<Dialog, appkit::ViewController>("VelkUpdateReminderDialog")
-        .outlet("table", &Dialog::table)
-        .outlet("closeButton", &Dialog::closeButton)
-        .method("closeButton_actionPerformed:", &Dialog::closeButton_actionPerformed)
-        .method("windowWillClose:", &Dialog::windowWillClose)
-        .method("numberOfRowsInTableView:",
-                [](Dialog& self, const std::any& argument) -> std::any {
-                  const auto* object = std::any_cast<std::shared_ptr<appkit::Object>>(&argument);
-                  auto tableView =
-                      object ? std::dynamic_pointer_cast<appkit::TableView>(*object) : nullptr;
-                  return tableView ? std::any(self.numberOfRows(*tableView)) : std::any();
-                })
-        .method("tableView:objectValueForTableColumn:row:",
-                [](Dialog& self, const std::any& argument) -> std::any {
-                  const auto* arguments = std::any_cast<Dialog::ObjectValueArguments>(&argument);
-                  if (arguments == nullptr) {
-                    return {};
-                  }
-                  const auto& [object, column, row] = *arguments;
-                  auto tableView = std::dynamic_pointer_cast<appkit::TableView>(object);
-                  if (tableView == nullptr) {
-                    return {};
-                  }
-                  return self.tableView(
-                      *tableView, std::dynamic_pointer_cast<appkit::TableColumn>(column), row);
-                })
-        .registerClass();
+using Builder = appkit::ClassBuilder<Dialog, appkit::ViewController>;
+
+// The outlets, the close button's action, the window delegate's and the table
+// data source's selectors.
+void describe(Builder& cls) {
+  cls.outlet("table", &Dialog::table)
+      .outlet("closeButton", &Dialog::closeButton)
+      .method("closeButton_actionPerformed:", &Dialog::closeButton_actionPerformed)
+      .method("windowWillClose:", &Dialog::windowWillClose)
+      .method("numberOfRowsInTableView:",
+              [](Dialog& self, const std::any& argument) -> std::any {
+                const auto* object = std::any_cast<std::shared_ptr<appkit::Object>>(&argument);
+                auto tableView =
+                    object ? std::dynamic_pointer_cast<appkit::TableView>(*object) : nullptr;
+                return tableView ? std::any(self.numberOfRows(*tableView)) : std::any();
+              })
+      .method("tableView:objectValueForTableColumn:row:",
+              [](Dialog& self, const std::any& argument) -> std::any {
+                const auto* arguments = std::any_cast<Dialog::ObjectValueArguments>(&argument);
+                if (arguments == nullptr) {
+                  return {};
+                }
+                const auto& [object, column, row] = *arguments;
+                auto tableView = std::dynamic_pointer_cast<appkit::TableView>(object);
+                if (tableView == nullptr) {
+                  return {};
+                }
+                return self.tableView(*tableView,
+                                      std::dynamic_pointer_cast<appkit::TableColumn>(column), row);
+              });
+}
+
+[[maybe_unused]] const bool registered = Builder::define("VelkUpdateReminderDialog", describe);
 
 // The value of a text of ASCII decimal digits; nothing for any other text.
 std::optional<std::int64_t> decimalValue(const std::string& text) {
