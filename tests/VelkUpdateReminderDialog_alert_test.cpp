@@ -9,6 +9,8 @@
 
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminderDialogTestFixture.h"
+#include "appkit/Application.h"
+#include "appkit/EventBackend.h"
 #include "support/ChildProcesses.h"
 #include "support/LockHolder.h"
 #include "support/ScopedMonitor.h"
@@ -149,6 +151,16 @@ TEST_F(AlertTest, StoryboardWithoutAUsableWindow) {
     EXPECT_EQ(screen.output(), "");
     EXPECT_TRUE(lockIsFree());
   }
+}
+
+TEST_F(AlertTest, WindowThatNoInputCanReachChangesNothing) {
+  writeHistory(kHistory);
+  appkit::Application::shared().setEventBackend(nullptr);
+  std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert();
+  EXPECT_EQ(alertLines(),
+            alertRun({errorLine(kDialog, "alert()", " *** no input for the window *** ")}));
+  EXPECT_EQ(history(), kHistory);
+  EXPECT_TRUE(lockIsFree());
 }
 
 TEST_F(AlertTest, LockHeldElsewhereAfterTheWindowWritesNothing) {

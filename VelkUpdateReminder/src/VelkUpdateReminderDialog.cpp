@@ -232,8 +232,14 @@ bool VelkUpdateReminderDialog::showReminderWindow() {
   }
   auto window = appkit::Window::windowWithContentViewController(viewController);
   window->setStyleMask(appkit::WindowStyleMaskTitled | appkit::WindowStyleMaskClosable);
-  appkit::Application::shared().runModalForWindow(window);
+  const appkit::ModalResponse response = appkit::Application::shared().runModalForWindow(window);
   // Released on return: the window leaves the screen.
+  if (response == appkit::ModalResponseAbort) {
+    // No input could reach the window (no event source, or a terminal that
+    // cannot be used): nobody saw the certificates, so they stay.
+    log.error(" *** no input for the window *** ", this, kOperation);
+    return false;
+  }
   return true;
 }
 
@@ -284,6 +290,9 @@ void VelkUpdateReminderDialog::viewWillAppear() {
   // Option+C in this controller's key window presses the close button; the
   // handler keeps the controller until viewWillDisappear() removes it.
   auto self = sharedAs<VelkUpdateReminderDialog>();
+  if (self == nullptr) {
+    return;  // not owned by a std::shared_ptr: nothing could keep it for the handler
+  }
   monitor = appkit::Event::addLocalMonitorForEventsMatchingMask(
       appkit::EventMaskKeyDown, [self](const appkit::Event& event) -> std::optional<appkit::Event> {
         auto window = self->view()->window();

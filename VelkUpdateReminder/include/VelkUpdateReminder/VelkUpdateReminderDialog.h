@@ -95,15 +95,20 @@ class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewCo
   // shown records and those expired before the run's date, and writes it.
   // Every outcome is only logged; the lock is released on every path. When
   // the file is missing, unreadable (either read), the setting is off,
-  // nothing expires soon, the storyboard yields no window, or the lock cannot
-  // be taken, nothing is written; a failed write leaves the file as the
-  // write left it.
+  // nothing expires soon, the storyboard yields no window, the modal loop
+  // ends for want of any input (no event backend, unusable terminal) or the
+  // lock cannot be taken, nothing is written; a failed write leaves the file
+  // as the write left it.
   virtual void alert();
 
   // Makes this the table's delegate and data source.
   void viewDidLoad() override;
-  // Puts keyboard focus on the close button and installs the Option+C key
-  // monitor. Ends the process (terminate) when hList is empty.
+  // Ends the process (terminate) when hList is empty. Otherwise puts keyboard
+  // focus on the close button and installs the key monitor: Option+C (any
+  // other modifiers too, but not Shift, which makes it "C") in this
+  // controller's key window sends the close button's action and is
+  // swallowed; other keys, or Option+C without a close button action, pass
+  // on.
   void viewWillAppear() override;
   // Becomes the window's delegate.
   void viewDidAppear() override;
@@ -128,7 +133,8 @@ class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewCo
   std::optional<foundation::DateComponents> selectExpiringCertificates(
       VelkCertificateHistoryFileController& fileController);
   // Shows hList in the storyboard's window until the modal loop ends. False
-  // (after a fatal line) when the storyboard yields no window.
+  // (after a fatal line) when the storyboard yields no window, or (after an
+  // error line) when the loop ended because no input could come.
   bool showReminderWindow();
   // Under the lock taken here: reads the history afresh, drops the shown
   // certificates and those expired before `runDate`, and writes it.
