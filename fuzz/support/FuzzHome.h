@@ -8,8 +8,9 @@ namespace velkfuzz {
 // that the history and log writes of every run stay cheap, else under $TMPDIR
 // (or /tmp). XDG_DATA_HOME and XDG_STATE_HOME point into it for the object's
 // lifetime; the folder and what it holds are removed when the object goes.
-// Aborts when the folder cannot be made: a fuzzer without it would test
-// nothing.
+// Making one also removes the folders of fuzzing processes that have ended
+// (a crashed run leaves its folder). Aborts when the folder cannot be made:
+// a fuzzer without it would test nothing.
 class FuzzHome {
  public:
   FuzzHome();
