@@ -1,7 +1,8 @@
 // Logs arbitrary bytes as the message of a debug line and reads the log file
-// back: it must hold exactly one line, in the log's format, whose message
-// unescapes to the bytes given. The log lies on tmpfs where there is one and
-// is emptied before every run, so each run costs one write and one read.
+// back: it must hold exactly one line, in the log's format, with no raw
+// carriage return or tab, whose message unescapes to the bytes given. The log
+// lies on tmpfs where there is one and is emptied before every run, so each
+// run costs one write and one read.
 
 #include <unistd.h>
 
@@ -91,8 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       line.substr(kTimestampSize, head.size()) != head) {
     fail("the line does not start as the log's format says", line);
   }
-  const std::optional<std::string> unescaped =
-      velkfuzz::unescapeLogMessage(line.substr(kTimestampSize + head.size()));
+  const std::string_view escaped = line.substr(kTimestampSize + head.size());
+  if (escaped.find_first_of("\r\t") != std::string_view::npos) {
+    fail("a carriage return or tab left unescaped", line);
+  }
+  const std::optional<std::string> unescaped = velkfuzz::unescapeLogMessage(escaped);
   if (!unescaped || *unescaped != message) {
     fail("the message does not unescape to the bytes logged", line);
   }
