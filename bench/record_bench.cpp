@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -61,9 +62,11 @@ struct Setup {
   std::string floorHistory;
   std::string floorLockFile;
   int floorLog = -1;
+  // The frozen clock's time (set in prepare()).
+  foundation::Date now;
 };
 
-Setup setup;
+Setup setup;  // NOLINT(cert-err58-cpp): empty members, nothing can throw
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -72,11 +75,9 @@ std::string readAll(const std::string& path) {
 
 // The frozen clock moves one second per recording, so each new record is the
 // most recent and the history keeps ten records throughout.
-foundation::Date clockNow = CertificateFactory::localNoon(2030y / 1 / 1);
-
 void recordNext() {
   static int next = 0;
-  clockNow += seconds(1);
+  setup.now += seconds(1);
   VelkCertificateHistorySave::saveFile(next % 2 == 0 ? "A" : "S", setup.certificates[next]);
   next = (next + 1) % kRecorded;
 }
@@ -88,8 +89,11 @@ bool prepare() {
     return false;
   }
   setup.root = pattern;
+  // NOLINTBEGIN(concurrency-mt-unsafe): no other thread runs yet
   setenv("XDG_DATA_HOME", (setup.root + "/data").c_str(), 1);
   setenv("XDG_STATE_HOME", (setup.root + "/state").c_str(), 1);
+  // NOLINTEND(concurrency-mt-unsafe)
+  setup.now = CertificateFactory::localNoon(2030y / 1 / 1);
   setup.history = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
   setup.lockFile = VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath();
   setup.log = setup.root + "/state/velk/logs/update-reminder.log";
@@ -146,8 +150,8 @@ void floorRecording() {
   ::flock(lock, LOCK_EX);
 
   const int in = ::open(setup.floorHistory.c_str(), O_RDONLY | O_CLOEXEC);
-  char buffer[65536];
-  while (::read(in, buffer, sizeof buffer) > 0) {
+  static std::array<char, 65536> buffer;
+  while (::read(in, buffer.data(), buffer.size()) > 0) {
   }
   ::close(in);
 
@@ -193,6 +197,7 @@ long hostPeakKiB() {
   const pid_t child = ::fork();
   if (child == 0) {
     // A history of its own: the benchmark's records carry frozen times.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the child runs no other threads
     setenv("XDG_DATA_HOME", (setup.root + "/host-data").c_str(), 1);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
@@ -215,7 +220,7 @@ long hostPeakKiB() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const foundation::ScopedClock clock([] { return clockNow; });
+  const foundation::ScopedClock clock([] { return setup.now; });
   if (!prepare()) {
     return 1;
   }

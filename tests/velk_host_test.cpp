@@ -33,6 +33,7 @@ HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args) {
   const std::string errPath = dir.file("stderr");
   args.insert(args.begin(), VELK_HOST);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) {
     argv.push_back(arg.data());
   }
