@@ -1,0 +1,83 @@
+#include "support/FuzzFiles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace velkfuzz {
+
+namespace {
+
+[[noreturn]] void failOn(const char* operation, const std::string& path) {
+  std::perror((std::string(operation) + " " + path).c_str());
+  std::abort();
+}
+
+// A descriptor closed when it goes.
+class OpenFile {
+ public:
+  OpenFile(const std::string& path, int flags)
+      : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {
+    if (fd_ < 0) {
+      failOn("open", path);
+    }
+  }
+  ~OpenFile() { ::close(fd_); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void writeFileOrAbort(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  const OpenFile file(path, O_WRONLY | O_CREAT | O_TRUNC);
+  while (size > 0) {
+    const ssize_t put = ::write(file.get(), data, size);
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      failOn("write", path);
+    }
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+std::string readFileOrAbort(const std::string& path) {
+  const OpenFile file(path, O_RDONLY);
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      failOn("read", path);
+    }
+    if (got == 0) {
+      return text;
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+void truncateFileOrAbort(const std::string& path) {
+  if (::truncate(path.c_str(), 0) != 0) {
+    failOn("truncate", path);
+  }
+}
+
+}  // namespace velkfuzz

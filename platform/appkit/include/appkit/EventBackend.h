@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "appkit/AppKitExport.h"
+#include "appkit/Event.h"
+
+namespace appkit {
+
+class Window;
+
+// Draws the windows on screen and turns the user's input into events; the
+// host installs one with Application::setEventBackend().
+class VELKAPPKIT_EXPORT EventBackend {
+ public:
+  virtual ~EventBackend();
+
+  // `window` has come on screen or wants to be drawn again.
+  virtual void displayWindow(Window& window) = 0;
+
+  // `window` has left the screen (ordered out, closed, or released while on
+  // screen).
+  virtual void windowDidOrderOut(Window& window) = 0;
+
+  // Waits for the user's next input to the modal `window` and returns it as
+  // an event; nullopt when no input will ever come again.
+  virtual std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) = 0;
+
+  // A new backend by name: "text" (standard input and output) or "terminal"
+  // (full screen); nullptr for other names.
+  static std::unique_ptr<EventBackend> named(std::string_view name);
+
+ protected:
+  // A press of `key` (one character, or " ", "\r", "\t", "\x1b") for
+  // `window`. A letter is upper case exactly when Shift is among the flags (an
+  // upper-case letter adds Shift); with Control, a letter types its control
+  // character, while charactersIgnoringModifiers keeps the letter.
+  static Event keyPress(EventModifierFlags modifierFlags, std::string key,
+                        const std::shared_ptr<Window>& window);
+
+  // A click on the title bar's close button of `window`.
+  static Event closeButtonClick(const std::shared_ptr<Window>& window);
+
+  // A click on the focused button of `window`; nullopt when its first
+  // responder is not a button.
+  static std::optional<Event> focusedButtonClick(const std::shared_ptr<Window>& window);
+
+  // What the end of the input does: the first time for a window, a click on
+  // its close button; after that nullopt, so a window that stays open ends its
+  // modal loop.
+  std::optional<Event> endOfInput(const std::shared_ptr<Window>& window);
+
+ private:
+  std::weak_ptr<Window> closedAtEndOfInput_;
+};
+
+}  // namespace appkit

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "appkit/AppKitExport.h"
+#include "appkit/EventBackend.h"
+
+namespace appkit {
+
+// Full-screen windows on the terminal of standard input and output
+// (ncursesw). A window on screen shows its title, its first table in a box
+// with its column titles, and its buttons, the focused one highlighted; text
+// is aligned by display width, so Japanese text lines up. Keys:
+//   Enter, Space       press the focused button
+//   Alt+<key>          Option+<key> (Alt+C is Option+C)
+//   Escape, Ctrl+W     the title bar's close button
+//   other keys         key presses without modifiers (Control for Ctrl+<letter>)
+// The end of the input closes the window like its title bar's close button.
+// The terminal is restored when the window leaves the screen and when the
+// backend is destroyed. When the terminal cannot be set up, a line goes to
+// standard error and no input is left.
+class VELKAPPKIT_EXPORT TerminalEventBackend : public EventBackend {
+ public:
+  TerminalEventBackend();
+  ~TerminalEventBackend() override;
+  TerminalEventBackend(const TerminalEventBackend&) = delete;
+  TerminalEventBackend& operator=(const TerminalEventBackend&) = delete;
+
+  void displayWindow(Window& window) override;
+  void windowDidOrderOut(Window& window) override;
+  std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) override;
+
+ private:
+  class Screen;
+  std::unique_ptr<Screen> screen_;
+};
+
+}  // namespace appkit

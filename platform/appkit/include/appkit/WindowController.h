@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include "appkit/AppKitExport.h"
+#include "appkit/Responder.h"
+
+namespace appkit {
+
+class Coder;
+class ViewController;
+
+// The controller a storyboard makes for a window scene; it holds the scene's
+// content view controller.
+class VELKAPPKIT_EXPORT WindowController : public Responder {
+ public:
+  WindowController() = default;
+  explicit WindowController(const Coder& coder);
+
+  // nullptr when the scene has none.
+  std::shared_ptr<ViewController> contentViewController() const { return contentViewController_; }
+  void setContentViewController(std::shared_ptr<ViewController> controller) {
+    contentViewController_ = std::move(controller);
+  }
+
+ private:
+  std::shared_ptr<ViewController> contentViewController_;
+};
+
+}  // namespace appkit

@@ -1,0 +1,7 @@
+#include "appkit/TableViewDataSource.h"
+
+namespace appkit {
+
+TableViewDataSource::~TableViewDataSource() = default;
+
+}  // namespace appkit

@@ -1,0 +1,164 @@
+// Storyboards: reading the XML from a bundle's folder, instantiating classes
+// by name, connecting outlets and actions by name, and failing without
+// throwing.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "appkit/AppKit.h"
+#include "support/RecordingViewController.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using testing::ElementsAre;
+
+const char* const kReminder = R"(<?xml version="1.0" encoding="UTF-8"?>
+<storyboard initialController="windowController">
+  <windowController id="windowController">
+    <contentViewController ref="dialog"/>
+  </windowController>
+  <viewController id="dialog" customClass="RecordingViewController" title="お知らせ">
+    <view id="root">
+      <tableView id="table">
+        <tableColumn id="kind" title="種別"/>
+        <tableColumn title="シリアル番号"/>
+        <tableColumn title="有効期限の満了日"/>
+      </tableView>
+      <view>
+        <button id="close" title="閉じる" action="closeButton_actionPerformed:" target="owner"/>
+      </view>
+    </view>
+    <connections>
+      <outlet property="table" destination="table"/>
+      <outlet property="closeButton" destination="close"/>
+    </connections>
+  </viewController>
+</storyboard>
+)";
+
+class AppKitStoryboard : public testing::Test {
+ protected:
+  std::shared_ptr<appkit::Object> instantiate(const std::string& xml) {
+    velktest::writeFileBytes(dir_.file("Main.storyboard"), xml);
+    auto storyboard = appkit::Storyboard::storyboardWithName("Main", bundle_);
+    return storyboard ? storyboard->instantiateInitialController() : nullptr;
+  }
+
+  // kReminder with `from` replaced by `to`.
+  static std::string changed(const std::string& from, const std::string& to) {
+    std::string xml = kReminder;
+    const auto at = xml.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? xml : xml.replace(at, from.size(), to);
+  }
+
+  velktest::TempDir dir_;
+  std::shared_ptr<appkit::Bundle> bundle_ = appkit::Bundle::bundleWithResourcePath(dir_.path());
+};
+
+TEST_F(AppKitStoryboard, InstantiatesByClassNameAndConnectsOutletsAndActionsWhenTheViewLoads) {
+  auto controller = std::dynamic_pointer_cast<appkit::WindowController>(instantiate(kReminder));
+  ASSERT_NE(controller, nullptr);
+  auto dialog = std::dynamic_pointer_cast<velktest::RecordingViewController>(
+      controller->contentViewController());
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->title(), "お知らせ");
+  EXPECT_FALSE(dialog->isViewLoaded());
+  EXPECT_EQ(dialog->table.lock(), nullptr);
+
+  auto window = appkit::Window::windowWithContentViewController(dialog);
+  EXPECT_THAT(dialog->events, ElementsAre("init(coder:)", "viewDidLoad with table"));
+  auto table = dialog->table.lock();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->identifier(), "table");
+  EXPECT_EQ(table->window(), window);
+  std::vector<std::string> titles;
+  for (const auto& column : table->tableColumns()) {
+    titles.push_back(column->title());
+  }
+  EXPECT_THAT(titles, ElementsAre("種別", "シリアル番号", "有効期限の満了日"));
+  EXPECT_EQ(table->tableColumns()[0]->identifier(), "kind");
+  EXPECT_EQ(table->dataSource(), dialog);
+
+  auto button = dialog->closeButton.lock();
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->title(), "閉じる");
+  EXPECT_EQ(button->action(), "closeButton_actionPerformed:");
+  EXPECT_EQ(button->target(), dialog);
+  EXPECT_EQ(button->window(), window);
+  button->performClick({});
+  EXPECT_EQ(dialog->events.back(), "close button");
+
+  // Each instantiation makes new objects.
+  auto again = std::dynamic_pointer_cast<appkit::WindowController>(instantiate(kReminder));
+  ASSERT_NE(again, nullptr);
+  EXPECT_NE(again->contentViewController(), dialog);
+}
+
+TEST_F(AppKitStoryboard, InitialControllerOfOtherKinds) {
+  // A plain view controller as the initial controller.
+  auto plain = instantiate(
+      changed("initialController=\"windowController\"", "initialController=\"dialog\""));
+  EXPECT_EQ(std::dynamic_pointer_cast<appkit::WindowController>(plain), nullptr);
+  EXPECT_NE(std::dynamic_pointer_cast<velktest::RecordingViewController>(plain), nullptr);
+
+  // A window controller without content.
+  auto empty = std::dynamic_pointer_cast<appkit::WindowController>(
+      instantiate(changed("<contentViewController ref=\"dialog\"/>", "")));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->contentViewController(), nullptr);
+
+  // A view controller without views and without a custom class.
+  auto bare = std::dynamic_pointer_cast<appkit::ViewController>(instantiate(
+      R"(<storyboard initialController="v"><viewController id="v" title="t"/></storyboard>)"));
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(bare->title(), "t");
+  EXPECT_TRUE(bare->view()->subviews().empty());
+  // A button without a target sends its action up the responder chain.
+  auto chained = std::dynamic_pointer_cast<appkit::WindowController>(
+      instantiate(changed(" target=\"owner\"", "")));
+  ASSERT_NE(chained, nullptr);
+  auto dialog = std::dynamic_pointer_cast<velktest::RecordingViewController>(
+      chained->contentViewController());
+  auto window = appkit::Window::windowWithContentViewController(dialog);
+  EXPECT_EQ(dialog->closeButton.lock()->target(), nullptr);
+  window->makeKeyAndOrderFront({});
+  dialog->closeButton.lock()->performClick({});
+  EXPECT_EQ(dialog->events.back(), "close button");
+}
+
+TEST_F(AppKitStoryboard, ErrorsGiveNoStoryboardOrNoController) {
+  EXPECT_EQ(appkit::Storyboard::storyboardWithName("Missing", bundle_), nullptr);
+  velktest::writeFileBytes(dir_.file("Broken.storyboard"), "<storyboard><viewController>");
+  EXPECT_EQ(appkit::Storyboard::storyboardWithName("Broken", bundle_), nullptr);
+  velktest::writeFileBytes(dir_.file("Other.storyboard"), "<nib/>");
+  EXPECT_EQ(appkit::Storyboard::storyboardWithName("Other", bundle_), nullptr);
+
+  const std::vector<std::pair<std::string, std::string>> faults = {
+      {"initialController=\"windowController\"", ""},
+      {"initialController=\"windowController\"", "initialController=\"nowhere\""},
+      {"initialController=\"windowController\"", "initialController=\"table\""},
+      {"customClass=\"RecordingViewController\"", "customClass=\"NoSuchClass\""},
+      {"customClass=\"RecordingViewController\"", "customClass=\"TableView\""},
+      {"<windowController id=\"windowController\">",
+       R"(<windowController id="windowController" customClass="RecordingViewController">)"},
+      {"<contentViewController ref=\"dialog\"/>", "<contentViewController ref=\"missing\"/>"},
+      {"<contentViewController ref=\"dialog\"/>",
+       "<contentViewController ref=\"windowController\"/>"},
+      {"property=\"table\"", "property=\"tables\""},
+      {"property=\"table\"", "property=\"\""},
+      {"destination=\"close\"", "destination=\"nothing\""},
+      {"target=\"owner\"", "target=\"nobody\""},
+      {"<tableColumn title=\"シリアル番号\"/>", "<textField/>"},
+      {"<tableColumn title=\"シリアル番号\"/>", "<button/>"},
+      {"<tableColumn id=\"kind\" title=\"種別\"/>", "<tableColumn id=\"close\" title=\"種別\"/>"},
+      {"<view>", "<view customClass=\"Window\">"},
+  };
+  for (const auto& [from, to] : faults) {
+    EXPECT_EQ(instantiate(changed(from, to)), nullptr) << from << " -> " << to;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// The text backend: how a window is written out, and how the input lines
+// become events.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+
+#include "appkit/AppKit.h"
+#include "support/RecordingViewController.h"
+
+namespace {
+
+using appkit::Application;
+using appkit::Event;
+using testing::ElementsAre;
+
+class AppKitTextBackend : public testing::Test {
+ protected:
+  void TearDown() override { Application::shared().setEventBackend(nullptr); }
+
+  // Runs a modal loop for `controller`'s window with `input`, after
+  // `whenShown` when given; returns the loop's response. The window is
+  // released afterwards.
+  appkit::ModalResponse run(const std::shared_ptr<velktest::RecordingViewController>& controller,
+                            const std::string& input,
+                            const std::function<void()>& whenShown = nullptr) {
+    input_.str(input);
+    input_.clear();
+    Application::shared().setEventBackend(
+        std::make_unique<appkit::TextEventBackend>(input_, output_));
+    auto window = appkit::Window::windowWithContentViewController(controller);
+    window->setStyleMask(appkit::WindowStyleMaskTitled | appkit::WindowStyleMaskClosable);
+    if (whenShown) {
+      window->makeKeyAndOrderFront({});
+      whenShown();
+    }
+    return Application::shared().runModalForWindow(window);
+  }
+
+  static bool closedByButton(const velktest::RecordingViewController& controller) {
+    return std::count(controller.events.begin(), controller.events.end(), "close button") == 1;
+  }
+
+  std::string rest() {
+    std::string text;
+    std::getline(input_, text, '\0');
+    return text;
+  }
+
+  std::istringstream input_;
+  std::ostringstream output_;
+};
+
+TEST_F(AppKitTextBackend, WritesTitleTableAlignedByDisplayWidthAndButtons) {
+  auto controller = velktest::makeRecordingController({"種別", "シリアル番号", "有効期限の満了日"});
+  controller->setTitle("証明書の有効期限");
+  controller->columnTitles = {"種別", "シリアル番号"};  // the third column gets 0
+  controller->rows = {{std::string("署名用"), std::string("0A1B2C")},
+                      {std::string("利用者証明用"), std::string("FF")}};
+  EXPECT_EQ(run(controller, "click\n"), appkit::ModalResponseStop);
+  EXPECT_EQ(output_.str(),
+            "== 証明書の有効期限 ==\n"
+            "| 種別         | シリアル番号 | 有効期限の満了日 |\n"
+            "|--------------|--------------|------------------|\n"
+            "| 署名用       | 0A1B2C       | 0                |\n"
+            "| 利用者証明用 | FF           | 0                |\n"
+            "[ Close ]\n");
+}
+
+TEST_F(AppKitTextBackend, ReloadDataWritesTheWindowAgainWithTheCurrentRows) {
+  auto controller = velktest::makeRecordingController({"n"});
+  controller->rows = {{1}};
+  EXPECT_EQ(run(controller, "click\n",
+                [&] {
+                  controller->rows = {{2}, {std::string("三")}};
+                  controller->table.lock()->reloadData();
+                }),
+            appkit::ModalResponseStop);
+  EXPECT_EQ(output_.str(),
+            "==  ==\n| n |\n|---|\n| 1 |\n[ Close ]\n"
+            "==  ==\n| n  |\n|----|\n| 2  |\n| 三 |\n[ Close ]\n");
+}
+
+TEST_F(AppKitTextBackend, KeyWordsCarryModifierFlagsAndCharactersIgnoringModifiers) {
+  auto controller = velktest::makeRecordingController({});
+  controller->closeOnOptionC = true;
+  std::vector<std::string> passed;
+  std::any recorder;
+  // Installed after the controller's monitor: sees what that one lets through.
+  auto record = [&] {
+    recorder = Event::addLocalMonitorForEventsMatchingMask(
+        appkit::EventMaskKeyDown, [&](const Event& event) -> std::optional<Event> {
+          passed.push_back(std::to_string(event.modifierFlags()) + " " +
+                           event.charactersIgnoringModifiers());
+          return event;
+        });
+  };
+  EXPECT_EQ(run(controller, "c\ncmd+c\nalt+shift+c\nctrl+c\n  alt+c  \nclick\n", record),
+            appkit::ModalResponseStop);
+  Event::removeMonitor(recorder);
+  EXPECT_THAT(passed, ElementsAre("0 c", std::to_string(1 << 20) + " c",
+                                  std::to_string((1 << 19) | (1 << 17)) + " C",
+                                  std::to_string(1 << 18) + " c"));
+  EXPECT_TRUE(closedByButton(*controller));
+  EXPECT_EQ(rest(), "click\n");  // alt+c ended the loop
+}
+
+TEST_F(AppKitTextBackend, CommandOptionCAndEnterAndClickAndClose) {
+  auto controller = velktest::makeRecordingController({});
+  controller->closeOnOptionC = true;
+  EXPECT_EQ(run(controller, "cmd+alt+c\n"), appkit::ModalResponseStop);
+  EXPECT_TRUE(closedByButton(*controller));
+
+  controller = velktest::makeRecordingController({});
+  EXPECT_EQ(run(controller, "bogus\nshift+\nclick\n"), appkit::ModalResponseStop);
+  EXPECT_TRUE(closedByButton(*controller));
+  EXPECT_THAT(output_.str(), testing::HasSubstr("unknown input: bogus\nunknown input: shift+\n"));
+
+  controller = velktest::makeRecordingController({});
+  EXPECT_EQ(run(controller, "enter\n"), appkit::ModalResponseStop);
+  EXPECT_TRUE(closedByButton(*controller));
+
+  controller = velktest::makeRecordingController({});
+  EXPECT_EQ(run(controller, "close\nclick\n"), appkit::ModalResponseStop);
+  EXPECT_THAT(controller->events, testing::IsSupersetOf({"windowWillClose", "viewWillDisappear"}));
+  EXPECT_THAT(controller->events, testing::Not(testing::Contains("close button")));
+}
+
+TEST_F(AppKitTextBackend, EndOfInputClosesTheWindowOnce) {
+  auto controller = velktest::makeRecordingController({});
+  EXPECT_EQ(run(controller, "c\n\n"), appkit::ModalResponseStop);
+  EXPECT_THAT(controller->events,
+              ElementsAre("viewDidLoad with table", "viewWillAppear", "viewDidAppear",
+                          "windowWillClose", "viewWillDisappear"));
+
+  // A window whose closing does not stop the loop: the loop ends for lack of input.
+  auto plain = std::make_shared<appkit::ViewController>();
+  input_.str("");
+  input_.clear();
+  Application::shared().setEventBackend(
+      std::make_unique<appkit::TextEventBackend>(input_, output_));
+  auto window = appkit::Window::windowWithContentViewController(plain);
+  EXPECT_EQ(Application::shared().runModalForWindow(window), appkit::ModalResponseAbort);
+  EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
