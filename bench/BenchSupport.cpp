@@ -22,8 +22,10 @@ std::string makeBenchHome() {
     std::perror("mkdtemp");
     return {};
   }
+  // NOLINTBEGIN(concurrency-mt-unsafe): called before any other thread runs
   setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
   setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
+  // NOLINTEND(concurrency-mt-unsafe)
   return root;
 }
 

@@ -11,7 +11,8 @@
 // share: a temporary home, whole-file helpers, the log lines of one job, and
 // a run whose repetitions take turns.
 
-// A fresh temporary folder made the application's home: XDG_DATA_HOME is
+// A fresh temporary folder made the application's home (call it before any
+// other thread runs: it sets the environment): XDG_DATA_HOME is
 // <root>/data and XDG_STATE_HOME <root>/state. Returns <root>; "" (after a
 // message) when the folder cannot be made.
 std::string makeBenchHome();

@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -59,17 +60,17 @@ struct Setup {
   std::string floorHistory;
   std::string floorLockFile;
   int floorLog = -1;
+  // The frozen clock's time (set in prepare()).
+  foundation::Date now;
 };
 
-Setup setup;
+Setup setup;  // NOLINT(cert-err58-cpp): empty members, nothing can throw
 
 // The frozen clock moves one second per recording, so each new record is the
 // most recent and the history keeps ten records throughout.
-foundation::Date clockNow = CertificateFactory::localNoon(2030y / 1 / 1);
-
 void recordNext() {
   static int next = 0;
-  clockNow += seconds(1);
+  setup.now += seconds(1);
   VelkCertificateHistorySave::saveFile(next % 2 == 0 ? "A" : "S", setup.certificates[next]);
   next = (next + 1) % kRecorded;
 }
@@ -79,6 +80,7 @@ bool prepare() {
   if (setup.root.empty()) {
     return false;
   }
+  setup.now = CertificateFactory::localNoon(2030y / 1 / 1);
   setup.history = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
   setup.lockFile = VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath();
   setup.log = setup.root + "/state/velk/logs/update-reminder.log";
@@ -110,8 +112,8 @@ void floorRecording() {
   ::flock(lock, LOCK_EX);
 
   const int in = ::open(setup.floorHistory.c_str(), O_RDONLY | O_CLOEXEC);
-  char buffer[65536];
-  while (::read(in, buffer, sizeof buffer) > 0) {
+  static std::array<char, 65536> buffer;
+  while (::read(in, buffer.data(), buffer.size()) > 0) {
   }
   ::close(in);
 
@@ -152,6 +154,7 @@ long hostPeakKiB() {
   const pid_t child = ::fork();
   if (child == 0) {
     // A history of its own: the benchmark's records carry frozen times.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the child runs no other threads
     setenv("XDG_DATA_HOME", (setup.root + "/host-data").c_str(), 1);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
@@ -174,7 +177,7 @@ long hostPeakKiB() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const foundation::ScopedClock clock([] { return clockNow; });
+  const foundation::ScopedClock clock([] { return setup.now; });
   if (!prepare()) {
     return 1;
   }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -41,39 +42,45 @@ using velktest::writeFileBytes;
 using Bytes = std::vector<std::int8_t>;
 using Lines = std::vector<LogLine>;
 
-const std::string kSave = "VelkCertificateHistorySave";
-const std::string kSaveOp = "saveFile(dcClass:dcInfo:)";
-const std::string kInfoOp = "getCertificateHistoryInfo(dcClass:dcInfo:)";
-const std::string kSaveEnd = " *** saveFile(dcClass:String ,dcInfo:[Int8])  END *** ";
+constexpr const char* kSave = "VelkCertificateHistorySave";
+constexpr const char* kSaveOp = "saveFile(dcClass:dcInfo:)";
+constexpr const char* kInfoOp = "getCertificateHistoryInfo(dcClass:dcInfo:)";
+constexpr const char* kSaveEnd = " *** saveFile(dcClass:String ,dcInfo:[Int8])  END *** ";
 
 LogLine saveDebug(const std::string& message) { return debugLine(kSave, kSaveOp, message); }
 LogLine saveError(const std::string& message) { return errorLine(kSave, kSaveOp, message); }
 LogLine infoDebug(const std::string& message) { return debugLine(kSave, kInfoOp, message); }
 LogLine infoError(const std::string& message) { return errorLine(kSave, kInfoOp, message); }
 
-const LogLine kStart = saveDebug(" *** saveFile(dcClass:String ,dcInfo:[Int8])  START *** ");
-const LogLine kEnd = saveDebug(kSaveEnd);
-const LogLine kInfoStart = infoDebug(
-    " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
-    "VelkCertificateHistoryInfo?  START *** ");
-const LogLine kInfoEnd = infoDebug(
-    " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
-    "VelkCertificateHistoryInfo?  END *** ");
-const LogLine kDataReadError = saveError(" *** data read error *** ");
+LogLine startLine() {
+  return saveDebug(" *** saveFile(dcClass:String ,dcInfo:[Int8])  START *** ");
+}
+LogLine endLine() { return saveDebug(kSaveEnd); }
+LogLine infoStartLine() {
+  return infoDebug(
+      " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
+      "VelkCertificateHistoryInfo?  START *** ");
+}
+LogLine infoEndLine() {
+  return infoDebug(
+      " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
+      "VelkCertificateHistoryInfo?  END *** ");
+}
+LogLine dataReadErrorLine() { return saveError(" *** data read error *** "); }
 
 // The lines of the recording's own class: START, the record being built and
 // checked, then `tail`.
 Lines builtThen(const Lines& tail) {
-  Lines lines{kStart, kInfoStart, infoDebug(" *** self check OK! *** "), kInfoEnd};
+  Lines lines{startLine(), infoStartLine(), infoDebug(" *** self check OK! *** "), infoEndLine()};
   lines.insert(lines.end(), tail.begin(), tail.end());
   return lines;
 }
 
 // The lines of a recording whose record is refused with `why`.
 Lines refusedWith(const Lines& why) {
-  Lines lines{kStart, kInfoStart};
+  Lines lines{startLine(), infoStartLine()};
   lines.insert(lines.end(), why.begin(), why.end());
-  lines.insert(lines.end(), {kInfoEnd, kDataReadError, kEnd});
+  lines.insert(lines.end(), {infoEndLine(), dataReadErrorLine(), endLine()});
   return lines;
 }
 
@@ -104,10 +111,10 @@ constexpr year_month_day kFar = 2040y / 6 / 1;
 // the child go and waits for it.
 void whileAnotherProcessHoldsTheLock(const std::string& lockFile,
                                      const std::function<void()>& work) {
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(release), 0);
+  std::array<int, 2> ready{};
+  std::array<int, 2> release{};
+  ASSERT_EQ(::pipe(ready.data()), 0);
+  ASSERT_EQ(::pipe(release.data()), 0);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -116,7 +123,7 @@ void whileAnotherProcessHoldsTheLock(const std::string& lockFile,
     const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CREAT, 0644);
     const bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
     const char state = locked ? 'y' : 'n';
-    (void)!::write(ready[1], &state, 1);
+    [[maybe_unused]] const ssize_t told = ::write(ready[1], &state, 1);
     char ignored = 0;
     while (::read(release[0], &ignored, 1) > 0) {
     }
@@ -150,7 +157,7 @@ TEST(VelkCertificateHistorySaveTest, FirstRecordingCreatesTheHistoryWithTheSetti
   VelkCertificateHistorySave::saveFile("A", certificate({0x12, 0x34}, kFar));
 
   EXPECT_EQ(readFileBytes(home.historyFile()), "0\nA,1234,2040-06-01,2030-05-01 10:20:30\n");
-  EXPECT_EQ(saveLines(log), builtThen({kEnd}));
+  EXPECT_EQ(saveLines(log), builtThen({endLine()}));
   EXPECT_TRUE(lockIsFree(home.lockFile()));
 }
 
@@ -184,9 +191,10 @@ TEST(VelkCertificateHistorySaveTest, ElevenRecordsKeepTheTenMostRecent) {
   for (int n = 1; n <= 11; ++n) {
     VelkCertificateHistorySave::saveFile("S", certificate({static_cast<std::uint8_t>(n)}, kFar));
     if (n > 1) {
-      char line[64];
-      std::snprintf(line, sizeof line, "S,%02X,2040-06-01,2030-05-01 09:%02d:00\n", n, n - 1);
-      expected.insert(0, line);
+      std::array<char, 64> line{};
+      std::snprintf(line.data(), line.size(), "S,%02X,2040-06-01,2030-05-01 09:%02d:00\n", n,
+                    n - 1);
+      expected.insert(0, line.data());
     }
     now += minutes(1);
   }
@@ -206,7 +214,7 @@ TEST(VelkCertificateHistorySaveTest, ExpiredCertificatesLeaveInTheSameCallWhileE
 
   VelkCertificateHistorySave::saveFile("A", certificate({0x04}, 2031y / 3 / 14));
   EXPECT_EQ(readFileBytes(home.historyFile()), "0\nS,02,2031-03-15,2031-01-01 00:00:00\n");
-  EXPECT_EQ(saveLines(log), builtThen({kEnd}));
+  EXPECT_EQ(saveLines(log), builtThen({endLine()}));
 
   VelkCertificateHistorySave::saveFile("S", certificate({0x05}, 2031y / 3 / 15));
   EXPECT_EQ(readFileBytes(home.historyFile()),
@@ -270,7 +278,7 @@ TEST(VelkCertificateHistorySaveTest, LockHeldByAnotherProcessChangesNothing) {
     VelkCertificateHistorySave::saveFile("A", certificate({0x02}, kFar));
   });
 
-  EXPECT_EQ(saveLines(log), builtThen({saveError(" *** lock error *** "), kEnd}));
+  EXPECT_EQ(saveLines(log), builtThen({saveError(" *** lock error *** "), endLine()}));
   EXPECT_EQ(readFileBytes(home.historyFile()), before);
 }
 
@@ -313,7 +321,7 @@ TEST(VelkCertificateHistorySaveTest, FailedFileStepsReleaseTheLock) {
       const velktest::PermissionsEnforced enforced;
       VelkCertificateHistorySave::saveFile("A", der);
     }
-    EXPECT_EQ(saveLines(log), builtThen({c.failure, kEnd})) << c.name;
+    EXPECT_EQ(saveLines(log), builtThen({c.failure, endLine()})) << c.name;
     EXPECT_TRUE(lockIsFree(home.lockFile())) << c.name;
     EXPECT_EQ(fs::exists(home.historyFile()), hadHistory) << c.name;
     if (hadHistory) {
@@ -360,8 +368,8 @@ TEST(VelkCertificateHistorySaveTest, MalformedCertificatesAreRefusedWithoutHarm)
   std::size_t ends = 0;
   std::size_t refusals = 0;
   for (const LogLine& line : saveLines(log)) {
-    ends += line == kEnd ? 1 : 0;
-    refusals += line == kDataReadError ? 1 : 0;
+    ends += line == endLine() ? 1 : 0;
+    refusals += line == dataReadErrorLine() ? 1 : 0;
   }
   EXPECT_EQ(ends, inputs.size());
   EXPECT_EQ(refusals, inputs.size());
@@ -397,6 +405,7 @@ TEST(VelkCertificateHistorySaveTest, ConcurrentRecordingsKeepTheHistoryConsisten
   constexpr int kProcesses = 4;
   constexpr int kEach = 50;
   std::vector<Bytes> certificates;
+  certificates.reserve(std::size_t{kProcesses} * kEach);
   for (int n = 0; n < kProcesses * kEach; ++n) {
     certificates.push_back(certificate(
         {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n & 0xFF)}, kFar));
@@ -408,6 +417,7 @@ TEST(VelkCertificateHistorySaveTest, ConcurrentRecordingsKeepTheHistoryConsisten
   const bool allDone = velktest::runInChildren(kProcesses, [&](int process) {
     for (int i = 0; i < kEach; ++i) {
       const int n = process * kEach + i;
+      // NOLINTNEXTLINE(concurrency-mt-unsafe): the child runs no other threads
       ::setenv("XDG_STATE_HOME", callLog(n).c_str(), 1);
       VelkCertificateHistorySave::saveFile(n % 3 == 0 ? "A" : "S", certificates[n]);
     }
@@ -417,7 +427,8 @@ TEST(VelkCertificateHistorySaveTest, ConcurrentRecordingsKeepTheHistoryConsisten
 
   // Each call ended once, and on its way met none of the recording's
   // failures (a lock error above all).
-  const std::string end = "VelkCertificateHistorySave.saveFile(dcClass:dcInfo:) |" + kSaveEnd;
+  const std::string end =
+      std::string("VelkCertificateHistorySave.saveFile(dcClass:dcInfo:) |") + kSaveEnd;
   for (int n = 0; n < kProcesses * kEach; ++n) {
     std::istringstream text(readFileBytes(callLog(n) + "/velk/logs/update-reminder.log"));
     int ends = 0;

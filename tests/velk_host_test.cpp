@@ -39,6 +39,7 @@ HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args,
   writeFileBytes(inPath, input);
   args.insert(args.begin(), VELK_HOST);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) {
     argv.push_back(arg.data());
   }

@@ -5,27 +5,32 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <array>
+
 namespace velktest {
 
 namespace {
 
+// Version 3 of the interface takes two sets of 32 capabilities each.
+using CapabilitySets = std::array<__user_cap_data_struct, 2>;
+
 constexpr unsigned kOverrides = (1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH);
 
 // The raw system calls: the C library offers no wrapper without libcap.
-bool getCapabilities(__user_cap_data_struct (&data)[2]) {
+bool getCapabilities(CapabilitySets& data) {
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  return ::syscall(SYS_capget, &header, data) == 0;
+  return ::syscall(SYS_capget, &header, data.data()) == 0;
 }
 
-bool setCapabilities(__user_cap_data_struct (&data)[2]) {
+bool setCapabilities(CapabilitySets& data) {
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  return ::syscall(SYS_capset, &header, data) == 0;
+  return ::syscall(SYS_capset, &header, data.data()) == 0;
 }
 
 }  // namespace
 
 PermissionsEnforced::PermissionsEnforced() {
-  __user_cap_data_struct data[2]{};
+  CapabilitySets data{};
   if (!getCapabilities(data)) {
     ADD_FAILURE() << "capget failed";
     return;
@@ -46,7 +51,7 @@ PermissionsEnforced::~PermissionsEnforced() {
   if (!changed_) {
     return;
   }
-  __user_cap_data_struct data[2]{};
+  CapabilitySets data{};
   if (!getCapabilities(data)) {
     ADD_FAILURE() << "capget failed";
     return;

@@ -4,13 +4,13 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
-#include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -18,6 +18,7 @@ struct BioFree {
   void operator()(BIO* bio) const { BIO_free(bio); }
 };
 struct FileClose {
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory): the unique_ptr owns it
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 struct OpenSslFree {
@@ -28,20 +29,23 @@ std::runtime_error failure(const std::string& path, const std::string& reason) {
   return std::runtime_error("cannot read '" + path + "': " + reason);
 }
 
+// The text of the current errno, as the platform words it.
+std::string errnoText() { return std::generic_category().message(errno); }
+
 std::string readAll(const std::string& path) {
   const std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rbe"));
   if (!file) {
-    throw failure(path, std::strerror(errno));
+    throw failure(path, errnoText());
   }
   std::string bytes;
-  char buffer[65536];
+  std::array<char, 65536> buffer{};
   for (;;) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-    bytes.append(buffer, got);
-    if (got < sizeof buffer) {
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    bytes.append(buffer.data(), got);
+    if (got < buffer.size()) {
       // A directory opens but fails its first read, with EISDIR.
       if (std::ferror(file.get()) != 0) {
-        throw failure(path, std::strerror(errno));
+        throw failure(path, errnoText());
       }
       return bytes;
     }
@@ -66,7 +70,7 @@ std::string decodePem(const std::string& path, const std::string& text) {
   if (read != 1 || data == nullptr || length <= 0) {
     throw failure(path, "its CERTIFICATE block is not valid PEM");
   }
-  return std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+  return {reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)};
 }
 
 }  // namespace

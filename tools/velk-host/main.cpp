@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <exception>
 #include <iostream>
 #include <string>
 
@@ -31,9 +32,8 @@ std::string oneLine(std::string text) {
   return text;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Parses the command line and runs the job it names; the exit status.
+int run(int argc, char** argv) {
   CLI::App app{"Keeps the history of the certificates read from the identity card.", "velk-host"};
   app.require_subcommand(1);
   app.footer("Files: $XDG_DATA_HOME/velk/velk.dc_list (the history) and its lock file beside it.");
@@ -91,4 +91,17 @@ int main(int argc, char** argv) {
     return HostCommands::remind(ui);
   }
   return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "velk-host: " << oneLine(error.what()) << '\n';
+  } catch (...) {
+    std::cerr << "velk-host: unexpected failure\n";
+  }
+  return 1;
 }
