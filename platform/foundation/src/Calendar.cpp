@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <string>
 
 namespace foundation {
 
@@ -73,6 +76,27 @@ std::optional<std::int64_t> instantOfWallTime(std::int64_t local) {
   return local - *before;
 }
 
+// Makes the C library's time zone follow the TZ variable as it is now.
+// tzset() runs only when TZ differs from what it was at the last call here:
+// with TZ unset, every tzset() looks at the zone file again (a stat of
+// /etc/localtime), which is most of the cost of a conversion. A zone file
+// replaced while the process runs is therefore not noticed, just as
+// localtime_r() alone does not notice it.
+void followTimeZoneVariable() {
+  static std::mutex mutex;
+  static bool followed = false;
+  static std::optional<std::string> lastZone;
+  const std::lock_guard<std::mutex> guard(mutex);
+  const char* zone = std::getenv("TZ");  // NOLINT(concurrency-mt-unsafe)
+  const bool same = zone == nullptr ? !lastZone.has_value() : lastZone == zone;
+  if (followed && same) {
+    return;
+  }
+  ::tzset();
+  followed = true;
+  lastZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
+}
+
 bool inRange(const std::optional<int>& field, int low, int high) {
   return !field || (*field >= low && *field <= high);
 }
@@ -85,7 +109,7 @@ DateComponents Calendar::dateComponents(const Date& date) const {
   const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
   const std::time_t time = static_cast<std::time_t>(seconds.count());
-  ::tzset();
+  followTimeZoneVariable();
   std::tm fields{};
   if (::localtime_r(&time, &fields) == nullptr) {
     return {};
@@ -118,7 +142,7 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
                                 components.hour.value_or(0) * std::int64_t{3600} +
                                 components.minute.value_or(0) * std::int64_t{60} +
                                 components.second.value_or(0);
-  ::tzset();
+  followTimeZoneVariable();
   const std::optional<std::int64_t> instant = instantOfWallTime(wallTime);
   if (!instant) {
     return std::nullopt;

@@ -1,6 +1,7 @@
 #include "VelkUserCertService/VelkX509Certificate.h"
 
 #include <openssl/asn1.h>
+#include <openssl/asn1t.h>
 #include <openssl/err.h>
 #include <openssl/x509.h>
 
@@ -17,8 +18,68 @@ namespace {
 
 constexpr const char* kLocation = "VelkX509Certificate(der:)";
 
-struct X509Free {
-  void operator()(X509* certificate) const { X509_free(certificate); }
+// The certificate's ASN.1 structure (RFC 5280 section 4.1) as OpenSSL's X509
+// decodes it, element for element, except that the subject public key stays
+// an algorithm identifier and a bit string: d2i_X509 also turns the key into
+// an EVP_PKEY through the provider decoders, which costs far more than the
+// rest of the decoding and is of no use here (and whose failure d2i_X509
+// ignores anyway).
+struct SubjectPublicKeyInfo {
+  X509_ALGOR* algorithm;
+  ASN1_BIT_STRING* subjectPublicKey;
+};
+
+struct TbsCertificate {
+  ASN1_INTEGER* version;
+  ASN1_INTEGER* serialNumber;
+  X509_ALGOR* signature;
+  X509_NAME* issuer;
+  X509_VAL* validity;
+  X509_NAME* subject;
+  SubjectPublicKeyInfo* subjectPublicKeyInfo;
+  ASN1_BIT_STRING* issuerUniqueID;
+  ASN1_BIT_STRING* subjectUniqueID;
+  STACK_OF(X509_EXTENSION) * extensions;
+};
+
+struct Certificate {
+  TbsCertificate* tbsCertificate;
+  X509_ALGOR* signatureAlgorithm;
+  ASN1_BIT_STRING* signatureValue;
+};
+
+// The item templates. Each macro pair ends in a function body; the last
+// semicolon only tells the formatter where they end.
+// clang-format off
+ASN1_SEQUENCE(SubjectPublicKeyInfo) = {
+    ASN1_SIMPLE(SubjectPublicKeyInfo, algorithm, X509_ALGOR),
+    ASN1_SIMPLE(SubjectPublicKeyInfo, subjectPublicKey, ASN1_BIT_STRING),
+} ASN1_SEQUENCE_END(SubjectPublicKeyInfo)
+
+ASN1_SEQUENCE(TbsCertificate) = {
+    ASN1_EXP_OPT(TbsCertificate, version, ASN1_INTEGER, 0),
+    ASN1_SIMPLE(TbsCertificate, serialNumber, ASN1_INTEGER),
+    ASN1_SIMPLE(TbsCertificate, signature, X509_ALGOR),
+    ASN1_SIMPLE(TbsCertificate, issuer, X509_NAME),
+    ASN1_SIMPLE(TbsCertificate, validity, X509_VAL),
+    ASN1_SIMPLE(TbsCertificate, subject, X509_NAME),
+    ASN1_SIMPLE(TbsCertificate, subjectPublicKeyInfo, SubjectPublicKeyInfo),
+    ASN1_IMP_OPT(TbsCertificate, issuerUniqueID, ASN1_BIT_STRING, 1),
+    ASN1_IMP_OPT(TbsCertificate, subjectUniqueID, ASN1_BIT_STRING, 2),
+    ASN1_EXP_SEQUENCE_OF_OPT(TbsCertificate, extensions, X509_EXTENSION, 3),
+} ASN1_SEQUENCE_END(TbsCertificate)
+
+ASN1_SEQUENCE(Certificate) = {
+    ASN1_SIMPLE(Certificate, tbsCertificate, TbsCertificate),
+    ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
+    ASN1_SIMPLE(Certificate, signatureValue, ASN1_BIT_STRING),
+} ASN1_SEQUENCE_END(Certificate);
+// clang-format on
+
+struct CertificateFree {
+  void operator()(Certificate* certificate) const {
+    ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(certificate), ASN1_ITEM_rptr(Certificate));
+  }
 };
 struct OpenSslFree {
   void operator()(unsigned char* bytes) const { OPENSSL_free(bytes); }
@@ -107,18 +168,20 @@ VelkX509Certificate::VelkX509Certificate(const std::optional<std::vector<std::in
     throw VelkException("empty certificate data", kLocation);
   }
   try {
-    // d2i_X509 reads one certificate and stops after its outer SEQUENCE, so
-    // padding behind it is left alone.
+    // The decoder reads one certificate and stops after its outer SEQUENCE,
+    // so padding behind it is left alone.
     const auto* next = reinterpret_cast<const unsigned char*>(der->data());
     const long length = der->size() > static_cast<std::size_t>(LONG_MAX)
                             ? LONG_MAX
                             : static_cast<long>(der->size());
-    const std::unique_ptr<X509, X509Free> certificate(d2i_X509(nullptr, &next, length));
+    const std::unique_ptr<Certificate, CertificateFree> certificate(reinterpret_cast<Certificate*>(
+        ASN1_item_d2i(nullptr, &next, length, ASN1_ITEM_rptr(Certificate))));
     if (!certificate) {
       throw VelkException("cannot decode the certificate: " + takeOpenSslError(), kLocation);
     }
-    notAfter_ = toDate(X509_get0_notAfter(certificate.get()));
-    serialNumber_ = contentOctets(X509_get0_serialNumber(certificate.get()));
+    const TbsCertificate& tbs = *certificate->tbsCertificate;
+    notAfter_ = toDate(tbs.validity->notAfter);
+    serialNumber_ = contentOctets(tbs.serialNumber);
     ERR_clear_error();
   } catch (const VelkException&) {
     throw;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+// The jobs velk-host runs for a person, each on the history of the current
+// user's application directory. Each returns the process's exit status: 0
+// when the job was done, 1 after a one-line message on standard error.
+class HostCommands {
+ public:
+  HostCommands() = delete;
+
+  // Hands the certificate in the file at `path` (DER or PEM) to the
+  // recording entry point with class `dcClass`, then prints whether the
+  // history now holds it and what the history holds. Returns 0 when it is
+  // recorded or was dropped at once as expired; 1 when it was not recorded
+  // (not a certificate, or not in the history afterwards: a failure the log
+  // tells of, or trimmed behind ten records of the same second). When the file cannot be
+  // read or is empty, returns 1 before anything is recorded or touched.
+  static int record(const std::string& dcClass, const std::string& path);
+
+  // Prints the update-reminder setting and the records of the history, read
+  // under the inter-process lock. Changes nothing.
+  static int list();
+
+  // Sets the update-reminder setting (line 1 of the history) under the lock,
+  // creating the history when it is missing; the records stay as they are.
+  static int reminder(bool on);
+
+  // Runs the reminder (alert()) with its window drawn by the backend `ui`:
+  // "terminal" (full screen) or "text" (standard input and output); "" picks
+  // terminal when standard input and output are terminals, text otherwise.
+  // Then prints the history as list() does. Returns 1 before anything is
+  // touched when "terminal" is asked for without a terminal.
+  static int remind(const std::string& ui);
+};

@@ -1,0 +1,107 @@
+// velk-host: the host application through which a person runs the
+// framework's jobs on the current user's certificate history.
+//
+//   velk-host record --class A|S FILE   record a certificate (DER or PEM)
+//   velk-host list                      show the setting and the records
+//   velk-host reminder on|off           set the update-reminder setting
+//   velk-host remind [--ui text|terminal]
+//                                       run the reminder, then show the history
+//
+// Exit status: 0 when the job was done, 1 when it failed, 2 for bad
+// arguments; every failure is one line on standard error.
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "HostCommands.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+// The parser's message on one line.
+std::string oneLine(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  while (!text.empty() && text.back() == ' ') {
+    text.pop_back();
+  }
+  return text;
+}
+
+// Parses the command line and runs the job it names; the exit status.
+int run(int argc, char** argv) {
+  CLI::App app{"Keeps the history of the certificates read from the identity card.", "velk-host"};
+  app.require_subcommand(1);
+  app.footer("Files: $XDG_DATA_HOME/velk/velk.dc_list (the history) and its lock file beside it.");
+
+  std::string dcClass;
+  std::string file;
+  CLI::App* record = app.add_subcommand(
+      "record", "Record a certificate read from the card, then show the history.");
+  record->add_option("--class", dcClass, "the certificate's class: A or S")
+      ->required()
+      ->check(CLI::IsMember({"A", "S"}));
+  record->add_option("FILE", file, "the certificate, DER or PEM")->required();
+
+  CLI::App* list = app.add_subcommand("list", "Show the update-reminder setting and the records.");
+
+  std::string setting;
+  CLI::App* reminder = app.add_subcommand("reminder", "Turn the update reminder on or off.");
+  reminder->add_option("STATE", setting, "on or off")
+      ->required()
+      ->check(CLI::IsMember({"on", "off"}));
+
+  std::string ui;
+  CLI::App* remind = app.add_subcommand(
+      "remind",
+      "Show the certificates that expire within three months in the reminder window; once it is "
+      "closed they (and the expired ones) leave the history, which is shown afterwards.");
+  remind
+      ->add_option("--ui", ui,
+                   "how the window is shown: terminal (full screen; Alt+C, Enter or Escape closes "
+                   "it) or text (read events from standard input: alt+c, click, close); default "
+                   "terminal when standard input and output are a terminal, text otherwise")
+      ->check(CLI::IsMember({"text", "terminal"}));
+
+  // Further jobs join here: a subcommand above, its dispatch below.
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& help) {
+    return app.exit(help);
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "velk-host: " << oneLine(error.what()) << " (see velk-host --help)\n";
+    return kUsageError;
+  }
+
+  if (*record) {
+    return HostCommands::record(dcClass, file);
+  }
+  if (*list) {
+    return HostCommands::list();
+  }
+  if (*reminder) {
+    return HostCommands::reminder(setting == "on");
+  }
+  if (*remind) {
+    return HostCommands::remind(ui);
+  }
+  return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "velk-host: " << oneLine(error.what()) << '\n';
+  } catch (...) {
+    std::cerr << "velk-host: unexpected failure\n";
+  }
+  return 1;
+}
