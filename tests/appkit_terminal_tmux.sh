@@ -6,37 +6,10 @@
 # each way of leaving ends the modal loop the right way.
 # Usage: appkit_terminal_tmux.sh PATH-TO-appkit_terminal_check
 set -euo pipefail
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-
 check=$1
-if ! command -v tmux >/dev/null; then
-  echo "tmux is not installed"
-  exit 77
-fi
-work=$(mktemp -d)
-socket="appkit-check-$$"
-cleanup() {
-  tmux -L "$socket" kill-server 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "$work/screen" ] && cat "$work/screen" >&2
-  exit 1
-}
-
-# Waits up to five seconds for `test` to succeed.
-wait_for() {
-  for _ in $(seq 50); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-capture() { tmux -L "$socket" capture-pane -p -t check > "$work/screen"; }
+session=check
+# shellcheck source=support/tmux_session.sh
+. "$(dirname "$0")/support/tmux_session.sh"
 
 # Starts the check program; returns once the window is on screen.
 start() {

@@ -9,39 +9,12 @@
 # Usage: velk_host_remind_tmux.sh VELK-HOST VELK-MAKE-CERT [SCREEN-FILE]
 # The screen as shown is written to SCREEN-FILE when given.
 set -euo pipefail
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-
 host=$1
 make_cert=$2
 screen_file=${3:-}
-if ! command -v tmux >/dev/null; then
-  echo "tmux is not installed: the terminal window cannot be driven (scripts/setup installs it)"
-  exit 77
-fi
-work=$(mktemp -d)
-socket="velk-remind-$$"
-cleanup() {
-  tmux -L "$socket" kill-server 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "$work/screen" ] && cat "$work/screen" >&2
-  exit 1
-}
-
-# Waits up to ten seconds for `test` to succeed.
-wait_for() {
-  for _ in $(seq 100); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-capture() { tmux -L "$socket" capture-pane -p -t remind > "$work/screen"; }
+session=remind
+# shellcheck source=support/tmux_session.sh
+. "$(dirname "$0")/support/tmux_session.sh"
 
 # A date `days` from today in era form, e.g. 令和8年2月1日 (令和 dates only).
 era_date() {
