@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "MedianReporter.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
@@ -42,9 +43,6 @@ using namespace std::chrono;
 using velktest::CertificateFactory;
 using Bytes = std::vector<std::int8_t>;
 
-// The log file's size at which the floor starts its log afresh, as the real
-// log rotates at the same size.
-constexpr off_t kLogLimit = off_t{1} << 20;
 // Certificates recorded in turn: many more than the history keeps, so each
 // recording adds a record and trims the oldest.
 constexpr int kRecorded = 64;
@@ -68,11 +66,6 @@ struct Setup {
 
 Setup setup;  // NOLINT(cert-err58-cpp): empty members, nothing can throw
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The frozen clock moves one second per recording, so each new record is the
 // most recent and the history keeps ten records throughout.
 void recordNext() {
@@ -83,16 +76,10 @@ void recordNext() {
 }
 
 bool prepare() {
-  std::string pattern = std::filesystem::temp_directory_path() / "velk-bench-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
+  setup.root = makeBenchHome();
+  if (setup.root.empty()) {
     return false;
   }
-  setup.root = pattern;
-  // NOLINTBEGIN(concurrency-mt-unsafe): no other thread runs yet
-  setenv("XDG_DATA_HOME", (setup.root + "/data").c_str(), 1);
-  setenv("XDG_STATE_HOME", (setup.root + "/state").c_str(), 1);
-  // NOLINTEND(concurrency-mt-unsafe)
   setup.now = CertificateFactory::localNoon(2030y / 1 / 1);
   setup.history = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
   setup.lockFile = VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath();
@@ -109,19 +96,7 @@ bool prepare() {
   for (int n = 0; n < 12; ++n) {
     recordNext();
   }
-  for (;;) {
-    const std::size_t before = readAll(setup.log).size();
-    recordNext();
-    const std::string after = readAll(setup.log);
-    if (after.size() <= before) {
-      continue;
-    }
-    std::size_t start = before;
-    for (std::size_t end; (end = after.find('\n', start)) != std::string::npos; start = end + 1) {
-      setup.logLines.push_back(after.substr(start, end + 1 - start));
-    }
-    break;
-  }
+  setup.logLines = logLinesOf(setup.log, recordNext);
   setup.historyText = readAll(setup.history);
 
   setup.floorHistory = setup.root + "/floor.dc_list";
@@ -130,19 +105,6 @@ bool prepare() {
   setup.floorLog =
       ::open((setup.root + "/floor.log").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   return setup.floorLog >= 0;
-}
-
-void writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t put = ::write(fd, data, left);
-    if (put <= 0) {
-      return;
-    }
-    data += put;
-    left -= static_cast<std::size_t>(put);
-  }
 }
 
 void floorRecording() {
@@ -155,12 +117,7 @@ void floorRecording() {
   }
   ::close(in);
 
-  for (const std::string& line : setup.logLines) {
-    benchmark::DoNotOptimize(::write(setup.floorLog, line.data(), line.size()));
-  }
-  if (::lseek(setup.floorLog, 0, SEEK_CUR) >= kLogLimit) {
-    benchmark::DoNotOptimize(::ftruncate(setup.floorLog, 0));
-  }
+  writeLogLines(setup.floorLog, setup.logLines);
 
   const int out =
       ::open(setup.floorHistory.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -224,23 +181,11 @@ int main(int argc, char** argv) {
   if (!prepare()) {
     return 1;
   }
-  std::size_t logBytes = 0;
-  for (const std::string& line : setup.logLines) {
-    logBytes += line.size();
-  }
   std::printf("one recording into ten records writes %zu log lines, %zu bytes\n",
-              setup.logLines.size(), logBytes);
+              setup.logLines.size(), totalSize(setup.logLines));
 
-  // Repetitions of the two benchmarks take turns in random order, so that
-  // both see the same machine, however loaded; a flag given wins.
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  std::vector<char*> args(argv, argv + argc);
-  args.insert(args.begin() + 1, interleave.data());
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
   MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  runInterleaved(argc, argv, reporter);
 
   const auto recording = reporter.median("BM_Recording");
   const auto floor = reporter.median("BM_Floor");

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/CertificateFactory.h"
@@ -27,10 +29,14 @@ struct HostRun {
 };
 
 // Runs velk-host with `args` in the current environment (the test's
-// temporary home), with standard output and error caught in files of `dir`.
-HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args) {
+// temporary home), with standard output and error caught in files of `dir`
+// and standard input read from a file there holding `input`.
+HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args,
+                 const std::string& input = "") {
+  const std::string inPath = dir.file("stdin");
   const std::string outPath = dir.file("stdout");
   const std::string errPath = dir.file("stderr");
+  writeFileBytes(inPath, input);
   args.insert(args.begin(), VELK_HOST);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
@@ -40,9 +46,11 @@ HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args) {
   argv.push_back(nullptr);
   const pid_t child = ::fork();
   if (child == 0) {
+    const int in = ::open(inPath.c_str(), O_RDONLY);
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+        ::dup2(err, 2) < 0) {
       ::_exit(127);
     }
     ::execv(argv[0], argv.data());
@@ -58,6 +66,16 @@ HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args) {
   run.out = readFileBytes(outPath);
   run.err = readFileBytes(errPath);
   return run;
+}
+
+// Writes a certificate with `serial` that expires `days` from today, DER
+// encoded, into `dir` as `name`; returns its path.
+std::string writeDer(const velktest::TempDir& dir, const std::string& name,
+                     std::vector<std::uint8_t> serial, int days) {
+  const velktest::MadeCertificate made =
+      CertificateFactory::make(std::move(serial), CertificateFactory::daysFromToday(days));
+  writeFileBytes(dir.file(name), std::string(made.der.begin(), made.der.end()));
+  return dir.file(name);
 }
 
 TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
@@ -106,15 +124,11 @@ TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
 TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   velktest::TempHome home;
   velktest::TempDir files;
-  const velktest::MadeCertificate soon =
-      CertificateFactory::make({0x01, 0x02}, CertificateFactory::daysFromToday(30));
   const velktest::MadeCertificate far =
       CertificateFactory::make({0xAB}, CertificateFactory::daysFromToday(900));
-  const velktest::MadeCertificate expired =
-      CertificateFactory::make({0x03}, CertificateFactory::daysFromToday(-1));
-  writeFileBytes(files.file("soon.der"), std::string(soon.der.begin(), soon.der.end()));
+  writeDer(files, "soon.der", {0x01, 0x02}, 30);
   writeFileBytes(files.file("far.pem"), "some text before\n" + far.pem);
-  writeFileBytes(files.file("expired.der"), std::string(expired.der.begin(), expired.der.end()));
+  writeDer(files, "expired.der", {0x03}, -1);
   writeFileBytes(files.file("noise"), "not a certificate");
 
   HostRun run = velkHost(files, {"record", "--class", "A", files.file("soon.der")});
@@ -154,6 +168,40 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_NE(run.out.find("Usage:"), std::string::npos) << command;
   }
+}
+
+TEST(VelkHostTest, RemindShowsTheWindowAsTextWithoutATerminal) {
+  velktest::TempHome home;
+  velktest::TempDir files;
+  const std::string soon = writeDer(files, "soon.der", {0x01, 0x02}, 30);
+  const std::string far = writeDer(files, "far.der", {0xAB}, 900);
+  ASSERT_EQ(velkHost(files, {"record", "--class", "A", soon}).status, 0);
+  ASSERT_EQ(velkHost(files, {"record", "--class", "S", far}).status, 0);
+  ASSERT_EQ(velkHost(files, {"reminder", "on"}).status, 0);
+  const std::string before = readFileBytes(home.historyFile());
+
+  // Asked for the full-screen window without a terminal: nothing is touched.
+  HostRun run = velkHost(files, {"remind", "--ui", "terminal"}, "alt+c\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(readFileBytes(home.historyFile()), before);
+  EXPECT_EQ(velkHost(files, {"remind", "--ui", "window"}).status, 2);
+
+  // Without a terminal the window is text, closed by the input.
+  run = velkHost(files, {"remind"}, "c\nalt+c\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("| 種別"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("| 利用者証明用 | 0102"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("00AB"), run.out.rfind("00AB")) << "only the history lists it";
+  const std::string after = readFileBytes(home.historyFile());
+  EXPECT_EQ(after.find("0102"), std::string::npos) << after;
+  EXPECT_NE(after.find("00AB"), std::string::npos) << after;
+
+  // Nothing left to show: no window, the history as it was.
+  run = velkHost(files, {"remind", "--ui", "text"}, "");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("| 種別"), std::string::npos) << run.out;
+  EXPECT_EQ(readFileBytes(home.historyFile()), after);
 }
 
 }  // namespace

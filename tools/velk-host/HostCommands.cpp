@@ -1,5 +1,7 @@
 #include "HostCommands.h"
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <exception>
 #include <iomanip>
@@ -14,7 +16,10 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+#include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "VelkUserCertService/VelkX509Certificate.h"
+#include "appkit/Application.h"
+#include "appkit/EventBackend.h"
 #include "foundation/Clock.h"
 #include "foundation/DateFormatter.h"
 
@@ -171,4 +176,18 @@ int HostCommands::reminder(bool on) {
   }
   std::cout << "update reminder: " << (on ? "on" : "off") << " (" << path << ")\n";
   return 0;
+}
+
+int HostCommands::remind(const std::string& ui) {
+  const bool onTerminal = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
+  const std::string backend = ui.empty() ? (onTerminal ? "terminal" : "text") : ui;
+  if (backend == "terminal" && !onTerminal) {
+    return failed("--ui terminal needs standard input and output on a terminal");
+  }
+  appkit::Application& application = appkit::Application::shared();
+  application.setEventBackend(appkit::EventBackend::named(backend));
+  std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert();
+  // Gives the terminal back before anything else is printed.
+  application.setEventBackend(nullptr);
+  return printHistory(std::cout);
 }

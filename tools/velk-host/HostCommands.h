@@ -25,4 +25,11 @@ class HostCommands {
   // Sets the update-reminder setting (line 1 of the history) under the lock,
   // creating the history when it is missing; the records stay as they are.
   static int reminder(bool on);
+
+  // Runs the reminder (alert()) with its window drawn by the backend `ui`:
+  // "terminal" (full screen) or "text" (standard input and output); "" picks
+  // terminal when standard input and output are terminals, text otherwise.
+  // Then prints the history as list() does. Returns 1 before anything is
+  // touched when "terminal" is asked for without a terminal.
+  static int remind(const std::string& ui);
 };

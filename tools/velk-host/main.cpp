@@ -4,6 +4,8 @@
 //   velk-host record --class A|S FILE   record a certificate (DER or PEM)
 //   velk-host list                      show the setting and the records
 //   velk-host reminder on|off           set the update-reminder setting
+//   velk-host remind [--ui text|terminal]
+//                                       run the reminder, then show the history
 //
 // Exit status: 0 when the job was done, 1 when it failed, 2 for bad
 // arguments; every failure is one line on standard error.
@@ -53,6 +55,18 @@ int run(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"on", "off"}));
 
+  std::string ui;
+  CLI::App* remind = app.add_subcommand(
+      "remind",
+      "Show the certificates that expire within three months in the reminder window; once it is "
+      "closed they (and the expired ones) leave the history, which is shown afterwards.");
+  remind
+      ->add_option("--ui", ui,
+                   "how the window is shown: terminal (full screen; Alt+C, Enter or Escape closes "
+                   "it) or text (read events from standard input: alt+c, click, close); default "
+                   "terminal when standard input and output are a terminal, text otherwise")
+      ->check(CLI::IsMember({"text", "terminal"}));
+
   // Further jobs join here: a subcommand above, its dispatch below.
 
   try {
@@ -72,6 +86,9 @@ int run(int argc, char** argv) {
   }
   if (*reminder) {
     return HostCommands::reminder(setting == "on");
+  }
+  if (*remind) {
+    return HostCommands::remind(ui);
   }
   return kUsageError;
 }

@@ -7,5 +7,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+#include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
+#include "appkit/AppKit.h"
 #include "foundation/Foundation.h"

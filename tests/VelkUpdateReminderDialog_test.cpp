@@ -1,0 +1,196 @@
+// The reminder window's view controller, made from the framework's own
+// storyboard: outlets, table, life cycle and the Option+C monitor.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VelkUpdateReminderDialogTestFixture.h"
+#include "appkit/AppKit.h"
+#include "support/ScopedMonitor.h"
+
+namespace {
+
+using velktest::debugLine;
+using velktest::LogLine;
+
+const std::string kDialog = "VelkUpdateReminderDialog";
+
+std::shared_ptr<VelkCertificateHistoryInfo> record(const std::string& dcClass,
+                                                   const std::string& serial,
+                                                   const std::string& notAfter) {
+  auto info = std::make_shared<VelkCertificateHistoryInfo>();
+  info->dcClass = dcClass;
+  info->serialNumber = serial;
+  info->notAfter = notAfter;
+  info->openTime = "2025-06-01 10:00:00";
+  return info;
+}
+
+class DialogTest : public velktest::ReminderTest {
+ protected:
+  // The storyboard's window controller, from the framework's bundle.
+  static std::shared_ptr<appkit::WindowController> reminderWindowController() {
+    auto bundle = appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
+    auto storyboard = appkit::Storyboard::storyboardWithName("VelkUpdateReminder", bundle);
+    return storyboard ? std::dynamic_pointer_cast<appkit::WindowController>(
+                            storyboard->instantiateInitialController())
+                      : nullptr;
+  }
+
+  // A window around a dialog from the storyboard, as alert() makes it.
+  void makeWindow() {
+    auto controller = reminderWindowController();
+    ASSERT_NE(controller, nullptr);
+    dialog =
+        std::dynamic_pointer_cast<VelkUpdateReminderDialog>(controller->contentViewController());
+    ASSERT_NE(dialog, nullptr);
+    window = appkit::Window::windowWithContentViewController(dialog);
+  }
+
+  // Whether `event` got past every monitor installed so far.
+  static bool passesMonitors(const appkit::Event& event) {
+    bool passed = false;
+    const velktest::ScopedMonitor last([&](const appkit::Event& seen) {
+      passed = true;
+      return std::optional<appkit::Event>(seen);
+    });
+    appkit::Application::shared().sendEvent(event);
+    return passed;
+  }
+
+  static appkit::Event optionC() {
+    return appkit::Event::keyEvent(appkit::EventModifierFlagOption, "ç", "c");
+  }
+
+  std::shared_ptr<VelkUpdateReminderDialog> dialog;
+  std::shared_ptr<appkit::Window> window;
+};
+
+TEST_F(DialogTest, StoryboardMakesTheDialogWithItsTableAndCloseButton) {
+  auto bundle = appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
+  ASSERT_NE(bundle, nullptr);
+  EXPECT_TRUE(bundle->executablePath().find("libVelkUpdateReminder.so") != std::string::npos)
+      << bundle->executablePath();
+  EXPECT_TRUE(bundle->pathForResource("VelkUpdateReminder", "storyboard"));
+
+  log.skip();
+  makeWindow();
+  EXPECT_EQ(
+      log.newLines(),
+      (std::vector<LogLine>{debugLine(kDialog, "viewDidLoad()", " *** viewDidLoad()  START *** "),
+                            debugLine(kDialog, "viewDidLoad()", " *** viewDidLoad()  END *** ")}));
+  auto table = dialog->table.lock();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->delegate(), dialog);
+  EXPECT_EQ(table->dataSource(), dialog);
+  std::vector<std::string> titles;
+  for (const auto& column : table->tableColumns()) {
+    titles.push_back(column->title());
+  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"種別", "シリアル番号", "有効期限の満了日"}));
+  auto button = dialog->closeButton.lock();
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->action(), "closeButton_actionPerformed:");
+  EXPECT_EQ(button->target(), dialog);
+
+  const std::vector<std::string> selectors = {"table",
+                                              "setTable:",
+                                              "closeButton",
+                                              "setCloseButton:",
+                                              "windowWillClose:",
+                                              "closeButton_actionPerformed:",
+                                              "numberOfRowsInTableView:",
+                                              "tableView:objectValueForTableColumn:row:"};
+  for (const auto& selector : selectors) {
+    EXPECT_TRUE(dialog->respondsToSelector(selector)) << selector;
+  }
+  EXPECT_EQ(std::any_cast<std::shared_ptr<appkit::Object>>(*dialog->performSelector("table")),
+            table);
+}
+
+TEST_F(DialogTest, TableShowsHListByColumnTitle) {
+  makeWindow();
+  auto table = dialog->table.lock();
+  ASSERT_NE(table, nullptr);
+  VelkUpdateReminderDialog::hList = {record("A", "01AB", "2026-02-01"),
+                                     record("S", "FF", "2019-04-30")};
+  EXPECT_EQ(table->numberOfRows(), 2);
+  const auto cell = [&](const std::shared_ptr<appkit::TableColumn>& column, std::int64_t row) {
+    std::any value = dialog->tableView(*table, column, row);
+    const auto* text = std::any_cast<std::string>(&value);
+    return text != nullptr ? *text : "<not text>";
+  };
+  const auto& columns = table->tableColumns();
+  ASSERT_EQ(columns.size(), 3U);
+  EXPECT_EQ(cell(columns[0], 0), "利用者証明用");
+  EXPECT_EQ(cell(columns[1], 0), "01AB");
+  EXPECT_EQ(cell(columns[2], 0), "令和8年2月1日");
+  EXPECT_EQ(cell(columns[0], 1), "署名用");
+  EXPECT_EQ(cell(columns[2], 1), "平成31年4月30日");
+
+  // Another title, or no column: the integer 0. Outside hList: nothing.
+  auto other = std::make_shared<appkit::TableColumn>("kind");
+  other->setTitle("種類");
+  EXPECT_EQ(std::any_cast<int>(dialog->tableView(*table, other, 1)), 0);
+  EXPECT_EQ(std::any_cast<int>(dialog->tableView(*table, nullptr, 0)), 0);
+  EXPECT_FALSE(dialog->tableView(*table, columns[0], 2).has_value());
+  EXPECT_FALSE(dialog->tableView(*table, columns[0], -1).has_value());
+
+  // The same through the selectors.
+  const std::shared_ptr<appkit::Object> tableObject = table;
+  EXPECT_EQ(std::any_cast<std::int64_t>(
+                *dialog->performSelector("numberOfRowsInTableView:", tableObject)),
+            2);
+  const std::any serial = *dialog->performSelector(
+      "tableView:objectValueForTableColumn:row:",
+      VelkUpdateReminderDialog::ObjectValueArguments{tableObject, columns[1], 1});
+  EXPECT_EQ(std::any_cast<std::string>(serial), "FF");
+
+  VelkUpdateReminderDialog::hList.clear();
+  EXPECT_EQ(table->numberOfRows(), 0);
+}
+
+TEST_F(DialogTest, OnScreenTheCloseButtonHasFocusAndOptionCIsWatchedOnlyWhileKey) {
+  VelkUpdateReminderDialog::hList = {record("A", "01", "2026-02-01")};
+  makeWindow();
+  // Without a monitor, leaving the screen does nothing more.
+  dialog->viewWillDisappear();
+  EXPECT_TRUE(passesMonitors(optionC()));
+
+  window->makeKeyAndOrderFront({});
+  auto button = dialog->closeButton.lock();
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(button->isAccessibilityFocused());
+  EXPECT_EQ(button->nextKeyView(), button);
+  EXPECT_EQ(window->firstResponder(), button);
+  EXPECT_EQ(window->delegate(), dialog);
+
+  EXPECT_FALSE(passesMonitors(optionC()));
+  EXPECT_TRUE(passesMonitors(appkit::Event::keyEvent(0, "c", "c")));
+
+  // Another window is key: Option+C goes on.
+  auto other =
+      appkit::Window::windowWithContentViewController(std::make_shared<appkit::ViewController>());
+  other->makeKeyAndOrderFront({});
+  EXPECT_TRUE(passesMonitors(optionC()));
+  other->orderOut({});
+  window->makeKeyAndOrderFront({});
+  EXPECT_FALSE(passesMonitors(optionC()));
+
+  // Off screen the monitor is gone.
+  window->performClose({});
+  EXPECT_FALSE(window->isVisible());
+  window->makeKeyAndOrderFront({});  // shown again: a new monitor
+  EXPECT_FALSE(passesMonitors(optionC()));
+  window.reset();  // released while on screen
+  EXPECT_TRUE(passesMonitors(optionC()));
+}
+
+TEST_F(DialogTest, ShownWithAnEmptyHListTheApplicationEnds) {
+  makeWindow();
+  EXPECT_EXIT(window->makeKeyAndOrderFront({}), testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace velktest {
+
+// Another process holding the flock(2) lock on a lock file: a forked child
+// that takes it (creating the file when missing) and keeps it until the
+// object goes. The constructor returns once the child holds the lock.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::string& lockFile);
+  ~LockHolder();
+  LockHolder(const LockHolder&) = delete;
+  LockHolder& operator=(const LockHolder&) = delete;
+
+  // False when the child could not be started or could not take the lock.
+  bool holding() const { return holding_; }
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;  // the child lets go when this pipe end closes
+  bool holding_ = false;
+};
+
+}  // namespace velktest
