@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <array>
 
 #include <algorithm>
 #include <cerrno>
@@ -61,9 +62,9 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
   if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
     text.reserve(static_cast<std::size_t>(info.st_size));
   }
-  char buffer[65536];
+  std::array<char, 65536> buffer{};
   for (;;) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) {
         continue;
@@ -73,7 +74,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
     if (got == 0) {
       return std::nullopt;
     }
-    text.append(buffer, static_cast<std::size_t>(got));
+    text.append(buffer.data(), static_cast<std::size_t>(got));
   }
 }
 
@@ -145,10 +146,10 @@ std::optional<std::string> utf8Error(const std::string& path, std::string_view t
   while (offset < text.size()) {
     const std::size_t length = utf8SequenceLength(text.substr(offset));
     if (length == 0) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[offset]));
-      return path + ": not valid UTF-8 text (byte " + hex + " at offset " + std::to_string(offset) +
-             ")";
+      std::array<char, 8> hex{};
+      std::snprintf(hex.data(), hex.size(), "0x%02X", static_cast<unsigned char>(text[offset]));
+      return path + ": not valid UTF-8 text (byte " + hex.data() + " at offset " +
+             std::to_string(offset) + ")";
     }
     offset += length;
   }

@@ -32,7 +32,7 @@ const Logger& VelkUpdateReminderCommon::log() {
 std::string VelkUpdateReminderCommon::getCertificateHistoryFilePath() {
   constexpr std::string_view kOperation = "getCertificateHistoryFilePath()";
   log().debug(" *** getCeritificateHistoryFilePath() -> String  START *** ", caller(), kOperation);
-  const std::string path =
+  std::string path =
       VelkFileUtility::getVelkDirectory(true).append("velk.dc_list", false).toString();
   log().debug(" *** return " + path + " *** ", caller(), kOperation);
   log().debug(" *** getCeritificateHistoryFilePath() -> String  END *** ", caller(), kOperation);

@@ -33,8 +33,9 @@ void describe(Builder& cls) {
       .method("numberOfRowsInTableView:",
               [](Dialog& self, const std::any& argument) -> std::any {
                 const auto* object = std::any_cast<std::shared_ptr<appkit::Object>>(&argument);
-                auto tableView =
-                    object ? std::dynamic_pointer_cast<appkit::TableView>(*object) : nullptr;
+                auto tableView = object != nullptr
+                                     ? std::dynamic_pointer_cast<appkit::TableView>(*object)
+                                     : nullptr;
                 return tableView ? std::any(self.numberOfRows(*tableView)) : std::any();
               })
       .method("tableView:objectValueForTableColumn:row:",
@@ -138,8 +139,8 @@ std::string VelkUpdateReminderDialog::ChangeWareki(const std::string& strDate) {
     eraYear = year - 2018;
   }
   const std::string eraYearText = eraYear == 1 ? "元" : std::to_string(eraYear);
-  const std::string result = era + eraYearText + "年" + withoutLeadingZero(monthText) + "月" +
-                             withoutLeadingZero(dayText) + "日";
+  std::string result = era + eraYearText + "年" + withoutLeadingZero(monthText) + "月" +
+                       withoutLeadingZero(dayText) + "日";
   log.debug(" *** ChangeWareki(String strDate) -> String  END *** ", this, kOperation);
   return result;
 }

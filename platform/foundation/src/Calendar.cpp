@@ -1,6 +1,7 @@
 #include "foundation/Calendar.h"
 
 #include <time.h>  // NOLINT(modernize-deprecated-headers): localtime_r, tzset
+#include <array>
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +24,8 @@ constexpr std::int64_t kYearLimit = 1000000;
 bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int daysInMonth(std::int64_t year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && isLeapYear(year) ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
 }
 
 // Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
@@ -39,7 +40,7 @@ std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
 
 // The system time zone's offset from UTC, in seconds, at instant `t`.
 std::optional<std::int64_t> utcOffset(std::int64_t t) {
-  const std::time_t time = static_cast<std::time_t>(t);
+  const auto time = static_cast<std::time_t>(t);
   std::tm fields{};
   if (::localtime_r(&time, &fields) == nullptr) {
     return std::nullopt;
@@ -103,12 +104,12 @@ bool inRange(const std::optional<int>& field, int low, int high) {
 
 }  // namespace
 
-Calendar Calendar::current() { return Calendar(); }
+Calendar Calendar::current() { return {}; }
 
 DateComponents Calendar::dateComponents(const Date& date) const {
   const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
-  const std::time_t time = static_cast<std::time_t>(seconds.count());
+  const auto time = static_cast<std::time_t>(seconds.count());
   followTimeZoneVariable();
   std::tm fields{};
   if (::localtime_r(&time, &fields) == nullptr) {

@@ -1,5 +1,6 @@
 #include "foundation/DateFormatter.h"
 
+#include <array>
 #include <cstdio>
 #include <string_view>
 #include <utility>
@@ -41,11 +42,14 @@ struct Field {
   std::optional<int> DateComponents::*member;
 };
 
-constexpr Field kFields[] = {
-    {'\0', 4, &DateComponents::year},  {'-', 2, &DateComponents::month},
-    {'-', 2, &DateComponents::day},    {' ', 2, &DateComponents::hour},
-    {':', 2, &DateComponents::minute}, {':', 2, &DateComponents::second},
-};
+constexpr std::array<Field, 6> kFields = {{
+    {'\0', 4, &DateComponents::year},
+    {'-', 2, &DateComponents::month},
+    {'-', 2, &DateComponents::day},
+    {' ', 2, &DateComponents::hour},
+    {':', 2, &DateComponents::minute},
+    {':', 2, &DateComponents::second},
+}};
 
 // How many of kFields the pattern has: 3, 6, or 0 for an unknown pattern.
 std::size_t fieldCount(std::string_view pattern) {
@@ -82,9 +86,9 @@ std::string DateFormatter::string(const Date& date) const {
     if (field.separator != '\0') {
       text += field.separator;
     }
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%0*d", static_cast<int>(field.maxDigits), *value);
-    text += digits;
+    std::array<char, 16> digits{};
+    std::snprintf(digits.data(), digits.size(), "%0*d", static_cast<int>(field.maxDigits), *value);
+    text += digits.data();
   }
   return text;
 }

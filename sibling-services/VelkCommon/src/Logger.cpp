@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -14,7 +15,7 @@
 namespace {
 
 // A line buffer that keeps more than this after a long message gives it back.
-constexpr std::size_t kKeptBufferCapacity = 16 * 1024;
+constexpr std::size_t kKeptBufferCapacity = std::size_t{16} * 1024;
 
 // What each thread keeps between lines, so that a line costs no allocation,
 // no system call besides its write, and one time zone conversion a second.
@@ -28,7 +29,7 @@ struct ThreadState {
   time_t second = -1;
   long zoneOffset = 0;
   const char* zoneName = nullptr;
-  char dateTime[19] = {};
+  std::array<char, 19> dateTime{};
 };
 
 thread_local ThreadState threadState;
@@ -62,7 +63,7 @@ char* putDigits(char* out, unsigned long value, int width) {
 
 // Writes `value` in decimal and returns the end.
 char* putNumber(char* out, unsigned long value) {
-  char digits[24];
+  std::array<char, 24> digits{};
   int count = 0;
   do {
     digits[count++] = static_cast<char>('0' + value % 10);
@@ -80,13 +81,13 @@ char* putText(char* out, std::string_view text) { return std::copy(text.begin(),
 // the second or the time zone has changed.
 const char* localDateTime(ThreadState& state, time_t second) {
   if (second == state.second && state.zoneOffset == ::timezone && state.zoneName == ::tzname[0]) {
-    return state.dateTime;
+    return state.dateTime.data();
   }
   tm local{};
   ::localtime_r(&second, &local);
-  char* out = putDigits(state.dateTime, static_cast<unsigned long>(local.tm_year + 1900), 4);
+  char* out = putDigits(state.dateTime.data(), static_cast<unsigned long>(local.tm_year) + 1900, 4);
   *out++ = '-';
-  out = putDigits(out, static_cast<unsigned long>(local.tm_mon + 1), 2);
+  out = putDigits(out, static_cast<unsigned long>(local.tm_mon) + 1, 2);
   *out++ = '-';
   out = putDigits(out, static_cast<unsigned long>(local.tm_mday), 2);
   *out++ = ' ';
@@ -99,7 +100,7 @@ const char* localDateTime(ThreadState& state, time_t second) {
   state.second = second;
   state.zoneOffset = ::timezone;
   state.zoneName = ::tzname[0];
-  return state.dateTime;
+  return state.dateTime.data();
 }
 
 // Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for now and returns the
@@ -108,7 +109,7 @@ constexpr std::size_t kHeadSize = 96;
 char* putHead(char* out, ThreadState& state, std::string_view level) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  out = std::copy_n(localDateTime(state, now.tv_sec), sizeof state.dateTime, out);
+  out = std::copy_n(localDateTime(state, now.tv_sec), state.dateTime.size(), out);
   *out++ = '.';
   out = putDigits(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
   *out++ = ' ';
@@ -178,8 +179,8 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
   try {
     ThreadState& state = stateOfThisThread();
     std::string& line = state.line;
-    char head[kHeadSize];
-    line.assign(head, putHead(head, state, level));
+    std::array<char, kHeadSize> head{};
+    line.assign(head.data(), putHead(head.data(), state, level));
     line += caller.className();
     line += '.';
     line += operation;

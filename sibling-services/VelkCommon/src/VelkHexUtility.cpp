@@ -1,7 +1,9 @@
 #include "VelkCommon/VelkHexUtility.h"
 
+#include <string_view>
+
 std::string VelkHexUtility::toHexString(const std::vector<std::int8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
+  static constexpr std::string_view kDigits = "0123456789ABCDEF";
   std::string text;
   text.reserve(bytes.size() * 2);
   for (const std::int8_t byte : bytes) {
