@@ -203,6 +203,33 @@ void writeLogMessageSeeds(const fs::path& folder, const velkfuzz::FuzzHome& home
   }
 }
 
+// Expiry dates as a record holds them, from every certificate that yields
+// one, and texts around what ChangeWareki(strDate:) takes: short, non-digit,
+// multi-byte and trailing text.
+void writeChangeWarekiSeeds(const fs::path& folder,
+                            const std::vector<NamedCertificate>& certificates) {
+  std::set<std::string> texts = {"",
+                                 "2019-04-30",
+                                 "2019-05-01 00:00:00",
+                                 "1912-07-29",
+                                 "2023/13x99",
+                                 "2023-04-1",
+                                 "２０２３-04-01",
+                                 "令和五年四月一日",
+                                 "2023-04-\xff\xfe",
+                                 std::string("2023-04\0-01", 11)};
+  const foundation::DateComponents openTime = VelkUpdateReminderCommon::getSystemDate();
+  for (const NamedCertificate& made : certificates) {
+    if (const auto info = recordOf(made, "A", openTime)) {
+      texts.insert(info->getNotAfter());
+    }
+  }
+  int number = 0;
+  for (const std::string& text : texts) {
+    writeSeed(folder / ("date-" + std::to_string(++number)), text);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -217,6 +244,7 @@ int main(int argc, char** argv) {
     writeX509Seeds(freshFolder(out / "x509_certificate"), certificates);
     writeHistorySeeds(freshFolder(out / "history_file"), home, certificates);
     writeLogMessageSeeds(freshFolder(out / "log_message"), home);
+    writeChangeWarekiSeeds(freshFolder(out / "change_wareki"), certificates);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "velk-make-fuzz-seeds: %s\n", error.what());
     return 1;

@@ -50,6 +50,12 @@ TEST_F(WarekiTest, EveryEraOnBothSidesOfItsBoundaries) {
       // The separators are skipped whatever they are; month and day unchecked.
       {"2023/13x99", "令和5年13月99日"},
       {"2023-00-00", "令和5年0月0日"},
+      // Positions count characters: a multi-byte separator is one, and a stray
+      // continuation byte belongs to the character before it.
+      {"2023年04月01日", "令和5年4月1日"},
+      {"2035-07-\x9e"
+       "15",
+       "令和17年7月15日"},
   };
   for (const auto& [input, expected] : cases) {
     EXPECT_EQ(dialog->ChangeWareki(input), expected) << input;

@@ -68,7 +68,9 @@ class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewCo
   // the Japanese era calendar, e.g. "2019-05-01" gives "令和元年5月1日":
   // era name, year of the era ("元" for 1), "年", month, "月", day, "日",
   // without leading zeros. Month and day are not checked: "2023-13-99" gives
-  // "令和5年13月99日". Returns "" (with an error line) when the year, month
+  // "令和5年13月99日". Positions count characters as substring() does, so
+  // a multi-byte separator is one character ("2023年04月01" gives
+  // "令和5年4月1日"). Returns "" (with an error line) when the year, month
   // or day positions do not all hold ASCII decimal digits, as for a text
   // shorter than ten characters.
   virtual std::string ChangeWareki(const std::string& strDate);
