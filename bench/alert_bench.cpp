@@ -22,6 +22,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -46,18 +47,21 @@ using namespace std::chrono;
 
 // Today is 15 January 2030: 0A and 0B expire within three months, the other
 // eight later; the run leaves those eight.
-const std::string kHistory =
-    "1\n"
-    "S,0A,2030-03-01,2029-06-01 10:00:00\n"
-    "A,0B,2030-02-01,2029-06-02 10:00:00\n"
-    "S,10,2031-01-01,2029-06-03 10:00:00\n"
-    "A,11,2031-02-01,2029-06-04 10:00:00\n"
-    "S,12,2031-03-01,2029-06-05 10:00:00\n"
-    "A,13,2031-04-01,2029-06-06 10:00:00\n"
-    "S,14,2031-05-01,2029-06-07 10:00:00\n"
-    "A,15,2031-06-01,2029-06-08 10:00:00\n"
-    "S,16,2031-07-01,2029-06-09 10:00:00\n"
-    "A,17,2031-08-01,2029-06-10 10:00:00\n";
+const std::string& history() {
+  static const std::string text =
+      "1\n"
+      "S,0A,2030-03-01,2029-06-01 10:00:00\n"
+      "A,0B,2030-02-01,2029-06-02 10:00:00\n"
+      "S,10,2031-01-01,2029-06-03 10:00:00\n"
+      "A,11,2031-02-01,2029-06-04 10:00:00\n"
+      "S,12,2031-03-01,2029-06-05 10:00:00\n"
+      "A,13,2031-04-01,2029-06-06 10:00:00\n"
+      "S,14,2031-05-01,2029-06-07 10:00:00\n"
+      "A,15,2031-06-01,2029-06-08 10:00:00\n"
+      "S,16,2031-07-01,2029-06-09 10:00:00\n"
+      "A,17,2031-08-01,2029-06-10 10:00:00\n";
+  return text;
+}
 
 struct Setup {
   std::string root;
@@ -75,8 +79,17 @@ struct Setup {
 };
 
 Setup setup;
-std::istringstream input;
-std::ostringstream screen;
+
+// The text backend's input and screen.
+std::istringstream& input() {
+  static std::istringstream stream;
+  return stream;
+}
+
+std::ostringstream& screen() {
+  static std::ostringstream stream;
+  return stream;
+}
 
 void writeFile(const std::string& path, const std::string& text) {
   const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -86,17 +99,17 @@ void writeFile(const std::string& path, const std::string& text) {
 
 void readFile(const std::string& path) {
   const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  char buffer[65536];
-  while (::read(in, buffer, sizeof buffer) > 0) {
+  std::array<char, 65536> buffer{};
+  while (::read(in, buffer.data(), buffer.size()) > 0) {
   }
   ::close(in);
 }
 
 void remind() {
-  writeFile(setup.history, kHistory);
-  input.clear();
-  input.str("close\n");
-  screen.str("");
+  writeFile(setup.history, history());
+  input().clear();
+  input().str("close\n");
+  screen().str("");
   std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert();
 }
 
@@ -123,7 +136,7 @@ bool prepare() {
   remind();
   setup.logLines = logLinesOf(setup.log, remind);
   setup.historyAfter = readAll(setup.history);
-  if (screen.str().find("| 署名用") == std::string::npos ||
+  if (screen().str().find("| 署名用") == std::string::npos ||
       setup.historyAfter.find(",0A,") != std::string::npos ||
       setup.historyAfter.find(",0B,") != std::string::npos) {
     std::fprintf(stderr, "alert_bench: the run did not show and drop 0A and 0B\n");
@@ -138,7 +151,7 @@ bool prepare() {
 }
 
 void floorRun() {
-  writeFile(setup.floorHistory, kHistory);
+  writeFile(setup.floorHistory, history());
 
   int lock = ::open(setup.floorLockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
   ::flock(lock, LOCK_EX);
@@ -178,8 +191,11 @@ BENCHMARK(BM_Floor)->Repetitions(15)->ReportAggregatesOnly(true)->Unit(benchmark
 int main(int argc, char** argv) {
   const foundation::ScopedClock clock(
       [] { return foundation::Date(sys_days(2030y / 1 / 15) + hours(12)); });
+  // The streams first, so that they outlive the application that uses them.
+  std::istringstream& in = input();
+  std::ostringstream& out = screen();
   appkit::Application::shared().setEventBackend(
-      std::make_unique<appkit::TextEventBackend>(input, screen));
+      std::make_unique<appkit::TextEventBackend>(in, out));
   if (!prepare()) {
     return 1;
   }

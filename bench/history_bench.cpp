@@ -9,13 +9,14 @@
 // of its maximum resident set. Every log line goes to the real log file, in a
 // temporary XDG_STATE_HOME; the history lives in a temporary XDG_DATA_HOME.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>  // mkdtemp, setenv
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,14 +30,14 @@ namespace {
 
 using Controller = VelkCertificateHistoryFileController;
 
-constexpr std::int64_t kLineCounts[] = {1000, 10000, 100000};
+constexpr std::array<std::int64_t, 3> kLineCounts = {1000, 10000, 100000};
 
 // A valid record line; serial numbers differ with `n`.
 std::string validLine(int n) {
-  char line[80];
-  std::snprintf(line, sizeof line, "%s,%08X,20%02d-%02d-28,2025-03-09 14:%02d:00",
-                n % 2 ? "A" : "S", n, 25 + n % 5, 1 + n % 12, n % 60);
-  return line;
+  std::array<char, 80> line{};
+  std::snprintf(line.data(), line.size(), "%s,%08X,20%02d-%02d-28,2025-03-09 14:%02d:00",
+                n % 2 != 0 ? "A" : "S", n, 25 + n % 5, 1 + n % 12, n % 60);
+  return line.data();
 }
 
 // A history of `lines` lines: the setting line, invalid record lines of both
@@ -45,8 +46,8 @@ std::string validLine(int n) {
 std::string historyText(std::int64_t lines) {
   std::string text = "1\n";
   for (std::int64_t n = 0; n < lines - 11; ++n) {
-    text += n % 2 ? "X,0123456789ABCDEF,2027-01-31,2025-03-09 14:05:00\n"
-                  : "S,0123456789ABCDEF,2027-01-31\n";
+    text += n % 2 != 0 ? "X,0123456789ABCDEF,2027-01-31,2025-03-09 14:05:00\n"
+                       : "S,0123456789ABCDEF,2027-01-31\n";
   }
   for (int n = 0; n < 10; ++n) {
     text += validLine(n) + "\n";
@@ -80,8 +81,8 @@ void BM_SortTenRecords(benchmark::State& state) {
   controller.readFile(10);
   int round = 0;
   for (auto _ : state) {
-    controller.sort(++round % 2 ? Controller::SORT_TYPE::SORT_NOT_AFTER
-                                : Controller::SORT_TYPE::SORT_OPEN_TIME);
+    controller.sort(++round % 2 != 0 ? Controller::SORT_TYPE::SORT_NOT_AFTER
+                                     : Controller::SORT_TYPE::SORT_OPEN_TIME);
   }
 }
 BENCHMARK(BM_SortTenRecords)->Unit(benchmark::kMicrosecond);
@@ -222,10 +223,10 @@ PeakMemory readPeak(std::int64_t lines, std::uintmax_t& fileBytes) {
   std::ofstream(historyPath() + ".small", std::ios::binary) << historyText(20);
   const pid_t child = ::fork();
   if (child == 0) {
-    char name[] = "history_bench";
+    std::string name = "history_bench";
     std::string option = kPeakReadOption;
-    char* const args[] = {name, option.data(), nullptr};
-    ::execv("/proc/self/exe", args);
+    const std::array<char*, 3> args = {name.data(), option.data(), nullptr};
+    ::execv("/proc/self/exe", args.data());
     ::_exit(127);
   }
   int status = 0;
@@ -255,8 +256,10 @@ int main(int argc, char** argv) {
     std::perror("mkdtemp");
     return 1;
   }
+  // NOLINTBEGIN(concurrency-mt-unsafe): set-up, before any thread starts
   ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
   ::setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
+  // NOLINTEND(concurrency-mt-unsafe)
   std::printf("history and log under %s\n", root.c_str());
 
   benchmark::Initialize(&argc, argv);
@@ -264,8 +267,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   // Colours only on a terminal, as the library's own reporter does.
-  RecordingReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                     : benchmark::ConsoleReporter::OO_Tabular);
+  RecordingReporter reporter(::isatty(STDOUT_FILENO) != 0 ? benchmark::ConsoleReporter::OO_Defaults
+                                                          : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 

@@ -33,9 +33,10 @@ class ScratchFolder {
     std::string pattern = (std::filesystem::temp_directory_path() / "velk-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
       std::perror("mkdtemp");
-      std::exit(1);
+      std::exit(1);  // NOLINT(concurrency-mt-unsafe): set-up, before any thread starts
     }
     path_ = pattern;
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): set-up, before any thread starts
     ::setenv("XDG_STATE_HOME", path_.c_str(), 1);
   }
   ~ScratchFolder() {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/LogLines.h"
@@ -22,19 +24,20 @@ using velktest::LogLine;
 using velktest::readFileBytes;
 using velktest::writeFileBytes;
 using Controller = VelkCertificateHistoryFileController;
+using namespace std::string_view_literals;
 
-const std::string kController = "VelkCertificateHistoryFileController";
-const std::string kInfo = "VelkCertificateHistoryInfo";
-const std::string kCommon = "VelkUpdateReminderCommon";
-const std::string kRead = "readFile(varidReadRowCount:)";
-const std::string kLine = "readExpirationInfo(line:)";
+constexpr const char* kController = "VelkCertificateHistoryFileController";
+constexpr const char* kInfo = "VelkCertificateHistoryInfo";
+constexpr const char* kCommon = "VelkUpdateReminderCommon";
+constexpr const char* kRead = "readFile(varidReadRowCount:)";
+constexpr const char* kLine = "readExpirationInfo(line:)";
 
 // A valid record line whose serial number is `n` in hexadecimal.
 std::string recordLine(int n) {
-  char line[64];
-  std::snprintf(line, sizeof line, "%s,%02X,2027-01-31,2025-03-09 14:%02d:00", n % 2 ? "A" : "S", n,
-                n % 60);
-  return line;
+  std::array<char, 64> line{};
+  std::snprintf(line.data(), line.size(), "%s,%02X,2027-01-31,2025-03-09 14:%02d:00",
+                n % 2 != 0 ? "A" : "S", n, n % 60);
+  return line.data();
 }
 
 std::vector<std::string> serialsOf(Controller& controller) {
@@ -100,7 +103,8 @@ void maskDescription(std::vector<LogLine>& lines, const std::string& prefix,
   for (LogLine& line : lines) {
     const std::string& m = line.message;
     if (m.size() > prefix.size() + suffix.size() && m.starts_with(prefix) && m.ends_with(suffix)) {
-      line.message = prefix + "<description>" + suffix;
+      line.message = prefix;
+      line.message.append("<description>").append(suffix);
     }
   }
 }
@@ -207,10 +211,10 @@ TEST_F(VelkCertificateHistoryFileControllerTest, SavedHistoryReadsAndSavesToTheS
     text += recordLine(n) + "\n";
   }
   // A NUL byte and non-ASCII text are ordinary characters of a field.
-  static constexpr char kNulLine[] =
+  static constexpr std::string_view kNulLine =
       "S,0A\0"
-      "0B,2027-01-31,2025-03-09 14:05:00\n";
-  text += std::string(kNulLine, sizeof kNulLine - 1);
+      "0B,2027-01-31,2025-03-09 14:05:00\n"sv;
+  text += kNulLine;
   text += "A,\xE8\xA8\xBC\xE6\x98\x8E,2027-01-31,2025-03-09 14:05:00\n";
   ASSERT_TRUE(readText(text, 12));
   const auto records = controller.getCertificateHistoryInfoList();
@@ -266,8 +270,10 @@ TEST_F(VelkCertificateHistoryFileControllerTest, EveryNewlineCharacterEndsALine)
   const std::vector<std::string> newlines = {"\n",   "\v",       "\f",           "\r",
                                              "\r\n", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"};
   for (const std::string& newline : newlines) {
-    const std::string text =
-        "1" + newline + recordLine(1) + newline + recordLine(2) + newline + recordLine(3);
+    std::string text = "1";
+    for (int n = 1; n <= 3; ++n) {
+      text.append(newline).append(recordLine(n));
+    }
     ASSERT_TRUE(readText(text));
     EXPECT_TRUE(controller.isUpdateSetting());
     EXPECT_EQ(serialsOf(controller), (std::vector<std::string>{"01", "02", "03"}));
@@ -278,7 +284,9 @@ TEST_F(VelkCertificateHistoryFileControllerTest, EveryNewlineCharacterEndsALine)
   ASSERT_TRUE(readText("0\r\n" + recordLine(4) + "\r\n"));
   std::size_t oneItemLines = 0;
   for (const LogLine& line : log.newLines()) {
-    oneItemLines += line.message == " *** format error : item count= 1 *** ";
+    if (line.message == " *** format error : item count= 1 *** ") {
+      ++oneItemLines;
+    }
   }
   EXPECT_EQ(oneItemLines, 3U);
   EXPECT_EQ(serialsOf(controller), std::vector<std::string>{"04"});
@@ -335,8 +343,7 @@ TEST_F(VelkCertificateHistoryFileControllerTest, InvalidUtf8FailsTheReadAndEmpti
       "\xF5\x80\x80\x80",  // beyond any code point
       "\xFF",              //
       "\xE2\x82",          // truncated at the end of the file
-      "\xE2\x82"
-      "A",  // truncated before another character
+      "\xE2\x82\x41",      // truncated before another character ('A')
   };
   for (const std::string& bad : invalid) {
     ASSERT_TRUE(readText("1\n" + recordLine(1) + "\n"));
@@ -496,7 +503,9 @@ TEST_F(VelkCertificateHistoryFileControllerTest, RowCountLimitCountsOnlyValidRec
   ASSERT_TRUE(readText("1\n" + recordLine(1) + "\nbad\n", 1));
   std::size_t recordLinesExamined = 0;
   for (const LogLine& line : log.newLines()) {
-    recordLinesExamined += line.operation == kLine && line.message.ends_with("  START *** ");
+    if (line.operation == kLine && line.message.ends_with("  START *** ")) {
+      ++recordLinesExamined;
+    }
   }
   EXPECT_EQ(recordLinesExamined, 1U);
 }
@@ -504,7 +513,7 @@ TEST_F(VelkCertificateHistoryFileControllerTest, RowCountLimitCountsOnlyValidRec
 TEST_F(VelkCertificateHistoryFileControllerTest, ManyInvalidLinesBeforeTheRecords) {
   std::string text = "1\n";
   for (int n = 0; n < 100000; ++n) {
-    text += n % 2 ? "x\n" : "S,01,02\n";
+    text += n % 2 != 0 ? "x\n" : "S,01,02\n";
   }
   for (int n = 0; n < 10; ++n) {
     text += recordLine(n) + "\n";

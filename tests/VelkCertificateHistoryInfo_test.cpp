@@ -19,7 +19,7 @@ using velktest::errorLine;
 using velktest::historyRecord;
 using velktest::LogLine;
 
-const std::string kInfo = "VelkCertificateHistoryInfo";
+constexpr const char* kInfo = "VelkCertificateHistoryInfo";
 
 class VelkCertificateHistoryInfoTest : public ::testing::Test {
  protected:

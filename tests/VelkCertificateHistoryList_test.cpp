@@ -23,7 +23,7 @@ using InfoList = Controller::InfoList;
 using SORT_TYPE = Controller::SORT_TYPE;
 using velktest::historyRecord;
 
-const std::string kController = "VelkCertificateHistoryFileController";
+constexpr const char* kController = "VelkCertificateHistoryFileController";
 
 foundation::DateComponents moment(int year, int month, int day, int hour = 0, int minute = 0,
                                   int second = 0) {

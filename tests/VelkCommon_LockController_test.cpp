@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -102,8 +103,8 @@ TEST_F(VelkCommonLockControllerTest, ControllersInTwoThreadsExcludeEachOther) {
 }
 
 TEST_F(VelkCommonLockControllerTest, WaitsForAnotherProcessAndIsFreedWhenItIsKilled) {
-  int ready[2];
-  ASSERT_EQ(0, ::pipe(ready));
+  std::array<int, 2> ready{};
+  ASSERT_EQ(0, ::pipe(ready.data()));
   const pid_t holder = ::fork();
   ASSERT_GE(holder, 0);
   if (holder == 0) {

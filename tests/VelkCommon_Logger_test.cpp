@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -51,9 +52,10 @@ std::string localNow() {
   ::clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
   ::localtime_r(&now.tv_sec, &local);
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return std::string(text, length) + "." + std::to_string(1000 + now.tv_nsec / 1000000).substr(1);
+  std::array<char, 32> text{};
+  const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
+  return std::string(text.data(), length) + "." +
+         std::to_string(1000 + now.tv_nsec / 1000000).substr(1);
 }
 
 // The lines of the old log files and the log, oldest first.
@@ -228,6 +230,7 @@ TEST(VelkCommonLoggerTest, ProcessesAndThreadsLoggingAtOnceLoseAndTearNoLine) {
 
   EXPECT_TRUE(velktest::runInChildren(kProcesses, [&](int process) {
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int thread = 0; thread < kThreads; ++thread) {
       threads.emplace_back([&, thread] {
         for (int i = 0; i < kLinesPerThread; ++i) {
@@ -259,7 +262,7 @@ TEST(VelkCommonLoggerTest, ProcessesAndThreadsLoggingAtOnceLoseAndTearNoLine) {
   for (const char* suffix : {".1", ".2"}) {
     const std::uintmax_t size = std::filesystem::file_size(home.logFile() + suffix);
     EXPECT_GE(size, kRotateSize) << suffix;
-    EXPECT_LT(size, kRotateSize + 128 * 1024) << suffix;
+    EXPECT_LT(size, kRotateSize + std::uintmax_t{128} * 1024) << suffix;
   }
 }
 

@@ -55,7 +55,10 @@ TEST(VelkCommonUtilityTest, ApplicationDirectoryComesFromXdgDataHomeElseHome) {
   // Without HOME, the password database knows the home folder.
   const ScopedEnv noData("XDG_DATA_HOME", std::nullopt);
   const ScopedEnv noHome("HOME", std::nullopt);
-  const passwd* user = ::getpwuid(::getuid());
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* user = nullptr;
+  ASSERT_EQ(0, ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &user));
   ASSERT_NE(nullptr, user);
   EXPECT_EQ(std::string(user->pw_dir) + "/.local/share/velk",
             VelkFileUtility::getVelkDirectory(false).toString());
