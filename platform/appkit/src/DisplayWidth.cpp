@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "foundation/Utf8.h"
+
 namespace appkit {
 
 namespace {
@@ -19,22 +21,10 @@ void forEachCharacter(std::string_view text,
   const locale_t previous = utf8 != nullptr ? uselocale(utf8) : nullptr;
   std::size_t at = 0;
   while (at < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = lead < 0x80    ? 1
-                         : lead >= 0xF0 ? 4
-                         : lead >= 0xE0 ? 3
-                         : lead >= 0xC0 ? 2
-                                        : 1;
-    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (std::size_t i = 1; i < length; ++i) {
-      const auto next = at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0;
-      if ((next & 0xC0) != 0x80) {
-        length = 1;
-        code = 0xFFFD;
-        break;
-      }
-      code = (code << 6) | (next & 0x3F);
-    }
+    // A byte that begins no well-formed character stands for one U+FFFD.
+    const foundation::Utf8::Sequence sequence = foundation::Utf8::decode(text.substr(at));
+    const std::size_t length = sequence.length != 0 ? sequence.length : 1;
+    const char32_t code = sequence.length != 0 ? sequence.codePoint : char32_t{0xFFFD};
     int width = 1;
     if (code < 0x20 || code == 0x7F) {
       width = 0;

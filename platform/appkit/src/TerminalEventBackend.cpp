@@ -15,6 +15,7 @@
 #include "DisplayWidth.h"
 #include "WindowContents.h"
 #include "appkit/Window.h"
+#include "foundation/Utf8.h"
 
 namespace appkit {
 
@@ -27,22 +28,7 @@ constexpr int kAltDelay = 50;
 
 std::string utf8(wint_t code) {
   std::string text;
-  const auto c = static_cast<char32_t>(code);
-  if (c < 0x80) {
-    text += static_cast<char>(c);
-  } else if (c < 0x800) {
-    text += static_cast<char>(0xC0 | (c >> 6));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    text += static_cast<char>(0xE0 | (c >> 12));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (c >> 18));
-    text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  foundation::Utf8::append(text, static_cast<char32_t>(code));
   return text;
 }
 

@@ -1,4 +1,4 @@
-#include "FileDescriptor.h"
+#include "VelkCommon/FileDescriptor.h"
 
 #include <unistd.h>
 
@@ -23,4 +23,9 @@ void FileDescriptor::reset(int fd) noexcept {
     ::close(fd_);
   }
   fd_ = fd;
+}
+
+bool FileDescriptor::close() noexcept {
+  const int fd = std::exchange(fd_, -1);
+  return fd >= 0 && ::close(fd) == 0;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "FileDescriptor.h"
+#include "VelkCommon/FileDescriptor.h"
 
 // One log file, shared by every logger of one prefix and safe to use from
 // several threads and processes at once.

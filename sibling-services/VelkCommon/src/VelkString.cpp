@@ -3,24 +3,23 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "foundation/Utf8.h"
+
 namespace {
 
 // Byte offset of the code point with index `index`, or text.size() when the
-// text has fewer code points. A byte that does not start a UTF-8 sequence
-// (continuation byte) is never taken as a character boundary.
+// text has fewer code points. A byte that begins no well-formed UTF-8
+// sequence counts as one character, and stray continuation bytes belong to
+// the character before them.
 std::size_t byteOffset(std::string_view text, std::int64_t index) {
   std::size_t offset = 0;
-  for (std::int64_t seen = 0; offset < text.size(); ++offset) {
-    const auto byte = static_cast<unsigned char>(text[offset]);
-    if ((byte & 0xC0U) == 0x80U) {
-      continue;
+  for (std::int64_t seen = 0; offset < text.size() && seen < index; ++seen) {
+    offset += std::max<std::size_t>(foundation::Utf8::decode(text.substr(offset)).length, 1);
+    while (offset < text.size() && foundation::Utf8::isContinuation(text[offset])) {
+      ++offset;
     }
-    if (seen == index) {
-      return offset;
-    }
-    ++seen;
   }
-  return text.size();
+  return offset;
 }
 
 }  // namespace

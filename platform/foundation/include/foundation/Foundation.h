@@ -6,3 +6,4 @@
 #include "foundation/DateComponents.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Locale.h"
+#include "foundation/Utf8.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/LogCaller.h"
 #include "VelkCommon/LogFilePrefix.h"
 #include "VelkCommon/Logger.h"

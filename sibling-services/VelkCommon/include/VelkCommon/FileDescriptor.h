@@ -1,7 +1,9 @@
 #pragma once
 
+#include "VelkCommon/VelkCommonExport.h"
+
 // Owns one open file descriptor and closes it when it goes. Move-only.
-class FileDescriptor {
+class VELKCOMMON_EXPORT FileDescriptor {
  public:
   FileDescriptor() = default;
   explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
@@ -17,6 +19,10 @@ class FileDescriptor {
 
   // Closes the descriptor held (if any) and takes `fd`, which may be -1.
   void reset(int fd = -1) noexcept;
+
+  // Closes the descriptor now; false when close(2) reports an error (for a
+  // written file, the data may not have reached it) or none was held.
+  bool close() noexcept;
 
  private:
   int fd_ = -1;
