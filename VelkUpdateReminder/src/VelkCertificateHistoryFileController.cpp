@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -16,42 +17,34 @@
 #include <system_error>
 #include <utility>
 
+#include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "foundation/Calendar.h"
 #include "foundation/Date.h"
+#include "foundation/Utf8.h"
 
 namespace {
 
 // The text of the current errno, as the platform words it.
 std::string errnoDescription() { return std::generic_category().message(errno); }
 
-// A file descriptor closed when it goes.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
+// The largest history file that is read. A record line takes under a
+// hundred bytes (a serial number has at most 20 octets, 40 hex digits), so
+// ten records need about a kilobyte; 1 MiB holds over ten thousand lines and
+// leaves room for whatever other programs of the family put there. Anything
+// larger is not a history, and reading it whole could exhaust memory (a
+// sparse file of 64 GiB takes no disk space at all).
+constexpr std::size_t kLargestHistory = std::size_t{1} << 20;
 
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now, reporting the failure of close(2) as false.
-  bool close() {
-    const int fd = std::exchange(fd_, -1);
-    return ::close(fd) == 0;
-  }
+std::string tooLarge(const std::string& path) {
+  return path + ": larger than a history can be (over " + std::to_string(kLargestHistory) +
+         " bytes)";
+}
 
- private:
-  int fd_;
-};
-
-// Reads the whole file into `text`. Returns a description of the failure, or
-// nothing on success.
+// Reads the whole file into `text`, refusing one of more than
+// kLargestHistory bytes without reading it. Returns a description of the
+// failure, or nothing on success.
 std::optional<std::string> readWholeFile(const std::string& path, std::string& text) {
   text.clear();
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -60,6 +53,9 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
   }
   struct stat info {};
   if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (static_cast<std::uintmax_t>(info.st_size) > kLargestHistory) {
+      return tooLarge(path);
+    }
     text.reserve(static_cast<std::size_t>(info.st_size));
   }
   std::array<char, 65536> buffer{};
@@ -74,20 +70,32 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
     if (got == 0) {
       return std::nullopt;
     }
+    // A file that grows while it is read, or is no regular file, stops here.
+    if (text.size() + static_cast<std::size_t>(got) > kLargestHistory) {
+      text.clear();
+      return tooLarge(path);
+    }
     text.append(buffer.data(), static_cast<std::size_t>(got));
   }
 }
 
-// Writes `text` as the whole content of the file, in place: created when
-// missing, truncated otherwise. Returns a description of the failure, or
-// nothing on success.
+// Makes `text` the whole content of the file, in place and in one write:
+// created when missing, otherwise opened without truncation, written from
+// offset 0 and then cut to the text's length. A process killed at any moment
+// therefore leaves the old text, the new text, or (only when the new text is
+// shorter and the kill falls between the write and the cut) the new text
+// followed by the end of the old one, whose lines the reader takes one by one
+// like any others. It never leaves an empty file, as truncating first would.
+// Returns a description of the failure, or nothing on success.
 std::optional<std::string> writeWholeFile(const std::string& path, std::string_view text) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
   if (!file.valid()) {
     return path + ": " + errnoDescription();
   }
+  const auto length = static_cast<off_t>(text.size());
+  off_t offset = 0;
   while (!text.empty()) {
-    const ssize_t put = ::write(file.get(), text.data(), text.size());
+    const ssize_t put = ::pwrite(file.get(), text.data(), text.size(), offset);
     if (put < 0) {
       if (errno == EINTR) {
         continue;
@@ -95,65 +103,25 @@ std::optional<std::string> writeWholeFile(const std::string& path, std::string_v
       return path + ": " + errnoDescription();
     }
     text.remove_prefix(static_cast<std::size_t>(put));
+    offset += put;
   }
-  if (!file.close()) {
+  if (::ftruncate(file.get(), length) != 0 || !file.close()) {
     return path + ": " + errnoDescription();
   }
   return std::nullopt;
 }
 
-// The length of the well-formed UTF-8 sequence at the start of `text`, or 0
-// when it starts with a byte that begins none: a stray continuation byte, an
-// overlong form, a surrogate, a code point above U+10FFFF or a truncated
-// sequence.
-std::size_t utf8SequenceLength(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) {
-    return 1;
-  }
-  std::size_t length = 0;
-  unsigned char low = 0x80;  // the range of the second byte
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-    high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;   // no overlong forms
-    high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (text.size() < length || byte(1) < low || byte(1) > high) {
-    return 0;
-  }
-  for (std::size_t i = 2; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  return length;
-}
-
 // A description of the first place where `text` is not well-formed UTF-8, or
 // nothing when all of it is.
 std::optional<std::string> utf8Error(const std::string& path, std::string_view text) {
-  std::size_t offset = 0;
-  while (offset < text.size()) {
-    const std::size_t length = utf8SequenceLength(text.substr(offset));
-    if (length == 0) {
-      std::array<char, 8> hex{};
-      std::snprintf(hex.data(), hex.size(), "0x%02X", static_cast<unsigned char>(text[offset]));
-      return path + ": not valid UTF-8 text (byte " + hex.data() + " at offset " +
-             std::to_string(offset) + ")";
-    }
-    offset += length;
+  const std::size_t offset = foundation::Utf8::validLength(text);
+  if (offset == text.size()) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  std::array<char, 8> hex{};
+  std::snprintf(hex.data(), hex.size(), "0x%02X", static_cast<unsigned char>(text[offset]));
+  return path + ": not valid UTF-8 text (byte " + hex.data() + " at offset " +
+         std::to_string(offset) + ")";
 }
 
 // The number of bytes of the newline character at the start of `text`, or 0
@@ -546,16 +514,19 @@ VelkCertificateHistoryFileController::getNotAfterList(const foundation::DateComp
   InfoList selected;
   if (const std::optional<foundation::Date> baseDay = startOfDay(systemDate)) {
     const foundation::Calendar calendar = foundation::Calendar::current();
-    // A look-ahead beyond what the calendar can count has no window start.
-    const bool countable = month >= -INT_MAX && month <= INT_MAX;
     for (const InfoPtr& info : certificateHistoryInfoList) {
       const std::optional<foundation::Date> expiryDay = info->getNotAfterDateFmt();
-      if (!expiryDay || *expiryDay < *baseDay || !countable) {
+      if (!expiryDay || *expiryDay < *baseDay) {
         continue;
       }
-      const std::optional<foundation::Date> windowStart =
-          calendar.dateByAddingMonths(-static_cast<int>(month), *expiryDay);
-      if (!windowStart || *baseDay < *windowStart) {
+      std::optional<foundation::Date> windowStart;
+      if (month >= -INT_MAX && month <= INT_MAX) {
+        windowStart = calendar.dateByAddingMonths(-static_cast<int>(month), *expiryDay);
+      }
+      // A window start beyond the calendar's range lies before every date
+      // for a look-ahead that long, and after every date for a negative one.
+      const bool withinWindow = windowStart ? !(*baseDay < *windowStart) : month > 0;
+      if (!withinWindow) {
         continue;
       }
       selected.push_back(info);
