@@ -1,5 +1,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 
+#include "CaughtException.h"
+
 #include <exception>
 #include <optional>
 #include <string_view>
@@ -36,25 +38,6 @@ struct Unlock {
   void operator()(Controller* controller) const { controller->unlock(); }
 };
 using HeldLock = std::unique_ptr<Controller, Unlock>;
-
-// Logs the "exception = " line of the exception being handled; call it only
-// inside a catch block. Never throws.
-void logCaughtException(const Logger& log, std::string_view operation) noexcept {
-  try {
-    try {
-      throw;
-    } catch (const VelkException& exception) {
-      log.error("exception = " + exception.getMessage() + " at " + exception.getLocation(),
-                caller(), operation);
-    } catch (const std::exception& exception) {
-      log.error(std::string("exception = ") + exception.what(), caller(), operation);
-    } catch (...) {
-      log.error("exception = unknown exception", caller(), operation);
-    }
-  } catch (...) {
-    // Out of memory while building the line: it is dropped.
-  }
-}
 
 }  // namespace
 
@@ -119,8 +102,9 @@ void VelkCertificateHistorySave::saveFile(const std::string& dcClass,
     }
     held.reset();
   } catch (...) {
-    // Only running out of memory gets here; the lock went with `held`.
-    logCaughtException(log(), kSaveFile);
+    // Whatever still escapes (running out of memory) ends the recording
+    // here; the lock went with `held`.
+    CaughtException::log(log(), caller(), kSaveFile);
   }
   log().debug(kSaveFileEnd, caller(), kSaveFile);
 }
@@ -140,7 +124,7 @@ std::shared_ptr<VelkCertificateHistoryInfo> VelkCertificateHistorySave::getCerti
       certificate.emplace(dcInfo);
     } catch (...) {
       log().error(" *** an exception occurred *** ", caller(), kGetInfo);
-      logCaughtException(log(), kGetInfo);
+      CaughtException::log(log(), caller(), kGetInfo);
       log().debug(kGetInfoEnd, caller(), kGetInfo);
       return nullptr;
     }

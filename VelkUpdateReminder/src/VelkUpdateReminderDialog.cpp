@@ -1,5 +1,7 @@
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 
+#include "CaughtException.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <typeinfo>
@@ -176,15 +178,21 @@ std::any VelkUpdateReminderDialog::tableView(
 void VelkUpdateReminderDialog::alert() {
   static constexpr const char* kOperation = "alert()";
   log.debug(" *** alert()  START *** ", this, kOperation);
-  VelkCertificateHistoryFileController fileController;
-  if (const auto runDate = selectExpiringCertificates(fileController)) {
-    // The lock is not held while the window is on screen.
-    fileController.unlock();
-    if (showReminderWindow()) {
-      removeShownCertificates(fileController, *runDate);
+  try {
+    VelkCertificateHistoryFileController fileController;
+    if (const auto runDate = selectExpiringCertificates(fileController)) {
+      // The lock is not held while the window is on screen.
+      fileController.unlock();
+      if (showReminderWindow()) {
+        removeShownCertificates(fileController, *runDate);
+      }
     }
+    fileController.unlock();
+  } catch (...) {
+    // Nothing leaves the framework (running out of memory ends the reminder
+    // here); the lock went with the controller.
+    CaughtException::log(log, this, kOperation);
   }
-  fileController.unlock();
   log.debug(" *** alert()  END *** ", this, kOperation);
 }
 
