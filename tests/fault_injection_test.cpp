@@ -1,6 +1,6 @@
 // Faults from outside the program: processes killed while they record or show
 // the reminder, a full disk and a file size limit during the write, and
-// history and lock files that are symbolic links or directories. Each checks
+// history and lock files that are symbolic links, directories or huge. Each checks
 // what the next recording finds: the lock free at once and a history that
 // reads back.
 
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,19 +19,23 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/VelkLockController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+#include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "support/CertificateFactory.h"
 #include "support/LogLines.h"
 #include "support/TempDir.h"
@@ -183,23 +188,14 @@ TEST(FaultInjectionTest, ReminderKilledWhileItsWindowIsUpLeavesTheLockFree) {
   EXPECT_EQ(serials, (std::vector<std::string>{"5A03", "5A04"}));
 }
 
-// What the history held after a recording was killed.
-enum class Outcome { kMissing, kUnchanged, kEmptied, kComplete, kTorn };
+// What a killed recording left in the history.
+enum class Outcome { kUnchanged, kEmptied, kRecordsLost, kStrayTail, kWhole };
+constexpr std::array<const char*, 5> kOutcomeNames = {"unchanged", "emptied", "records lost",
+                                                      "stray tail", "whole"};
 
-const char* nameOf(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kMissing:
-      return "missing";
-    case Outcome::kUnchanged:
-      return "the same bytes as before (killed before the write, or rewritten alike)";
-    case Outcome::kEmptied:
-      return "emptied (kill inside the write: truncated, text not yet written)";
-    case Outcome::kComplete:
-      return "changed and whole";
-    case Outcome::kTorn:
-      return "torn (kill inside the write: part of the text)";
-  }
-  return "";
+// A history line of a record of class A with `serial` that expires on `notAfter`.
+std::string recordLine(const std::string& serial, const std::string& notAfter) {
+  return "A," + serial + "," + notAfter + ",2025-01-01 00:00:00\n";
 }
 
 // Whether `bytes` is a whole history file: the setting line and record lines
@@ -220,87 +216,115 @@ bool isWholeHistory(const std::string& bytes) {
   return true;
 }
 
-TEST(FaultInjectionTest, RecordingsKilledAtRandomMomentsNeverLeaveTheLockHeld) {
+std::size_t lineCount(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Kills recordings of `der` at random moments, each over the history
+// `before`, until `kills` of them died before they ended. Each history left
+// behind must keep the setting "1" and the records `kept`; a whole one has
+// `wholeLines` lines.
+void killLoop(const char* kind, const std::string& before, const Bytes& der,
+              const std::vector<std::string>& kept, std::size_t wholeLines, int kills) {
   velktest::TempHome home;
-  std::vector<Bytes> pool;
-  for (std::uint8_t serial = 0x10; serial < 0x1C; ++serial) {
-    pool.push_back(certificate(serial, 400 + serial));
-  }
-  const auto runChild = [&](int index) {
+  fs::create_directories(home.appDir());
+  const auto runChild = [&] {
     const pid_t child = ::fork();
     if (child == 0) {
-      VelkCertificateHistorySave::saveFile("A",
-                                           pool[static_cast<std::size_t>(index) % pool.size()]);
+      VelkCertificateHistorySave::saveFile("A", der);
       ::_exit(0);
     }
     return child;
   };
-
   // How long a whole recording in a child takes, fork to exit.
   const auto start = steady_clock::now();
   constexpr int kCalibration = 5;
   for (int i = 0; i < kCalibration; ++i) {
-    const pid_t child = runChild(i);
-    ASSERT_GT(child, 0);
+    writeFileBytes(home.historyFile(), before);
     int status = 0;
-    ::waitpid(child, &status, 0);
+    ASSERT_GT(::waitpid(runChild(), &status, 0), 0);
   }
   const auto whole = duration_cast<microseconds>(steady_clock::now() - start) / kCalibration;
 
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
-  std::uniform_int_distribution<std::int64_t> delay(0, whole.count() * 5 / 4);
-  constexpr int kRuns = 300;
+  std::uniform_int_distribution<std::int64_t> delay(0, whole.count());
+  int runs = 0;
   int killed = 0;
   int lockLeftHeld = 0;
-  int unreadable = 0;
-  std::map<Outcome, int> outcomes;
-  std::string lastTorn;
-  for (int run = 0; run < kRuns; ++run) {
-    const std::string before =
-        fs::exists(home.historyFile()) ? readFileBytes(home.historyFile()) : "";
-    const pid_t child = runChild(run);
+  int notWholeAfterEnd = 0;
+  std::array<int, kOutcomeNames.size()> outcomes{};
+  for (; killed < kills && runs < kills * 4; ++runs) {
+    writeFileBytes(home.historyFile(), before);
+    const pid_t child = runChild();
     ASSERT_GT(child, 0);
     std::this_thread::sleep_for(microseconds(delay(random)));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
-    killed += WIFSIGNALED(status) ? 1 : 0;
-
+    const std::string after = readFileBytes(home.historyFile());
+    if (!WIFSIGNALED(status)) {
+      // A recording that ended left the new text alone.
+      notWholeAfterEnd += isWholeHistory(after) && lineCount(after) == wholeLines ? 0 : 1;
+      continue;
+    }
+    ++killed;
     lockLeftHeld += lockIsFree(home.lockFile()) ? 0 : 1;
+    VelkCertificateHistoryFileController controller;
     std::vector<std::string> serials;
-    unreadable += readBack(serials) ? 0 : 1;
-    Outcome outcome = Outcome::kMissing;
-    if (fs::exists(home.historyFile())) {
-      const std::string after = readFileBytes(home.historyFile());
-      if (after == before) {
-        outcome = Outcome::kUnchanged;
-      } else if (after.empty()) {
-        outcome = Outcome::kEmptied;
-      } else if (isWholeHistory(after)) {
-        outcome = Outcome::kComplete;
-      } else {
-        outcome = Outcome::kTorn;
-        lastTorn = after;
+    if (controller.readFile(100)) {
+      for (const auto& info : controller.getCertificateHistoryInfoList()) {
+        serials.push_back(info->getSerialNumber());
       }
     }
-    ++outcomes[outcome];
+    const bool allKept =
+        controller.isUpdateSetting() &&
+        std::all_of(kept.begin(), kept.end(), [&](const std::string& serial) {
+          return std::find(serials.begin(), serials.end(), serial) != serials.end();
+        });
+    Outcome outcome = Outcome::kWhole;
+    if (after == before) {
+      outcome = Outcome::kUnchanged;
+    } else if (after.empty()) {
+      outcome = Outcome::kEmptied;
+    } else if (!allKept) {
+      outcome = Outcome::kRecordsLost;
+    } else if (!isWholeHistory(after) || static_cast<std::size_t>(std::count(
+                                             after.begin(), after.end(), '\n')) != wholeLines) {
+      outcome = Outcome::kStrayTail;
+    }
+    ++outcomes.at(static_cast<std::size_t>(outcome));
   }
-
   std::printf(
-      "kill loop: %d runs (seed %u, kill within %lld us, a whole recording %lld us), "
-      "%d killed before they ended; lock left held %d, history unreadable %d\n",
-      kRuns, seed, static_cast<long long>(delay.max()), static_cast<long long>(whole.count()),
-      killed, lockLeftHeld, unreadable);
-  for (const auto& [outcome, count] : outcomes) {
-    std::printf("kill loop: history %s: %d\n", nameOf(outcome), count);
+      "kill loop, write that %s the file: %d kills of %d recordings (seed %u, within %lld-%lld us)",
+      kind, killed, runs, seed, static_cast<long long>(delay.min()),
+      static_cast<long long>(delay.max()));
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    std::printf("; %s %d", kOutcomeNames.at(i), outcomes.at(i));
   }
-  if (!lastTorn.empty()) {
-    std::printf("kill loop: last torn history: %s\n", lastTorn.c_str());
+  std::printf("; lock left held %d; ended but not whole %d\n", lockLeftHeld, notWholeAfterEnd);
+  EXPECT_EQ(killed, kills) << kind;
+  EXPECT_EQ(lockLeftHeld, 0) << kind;
+  EXPECT_EQ(notWholeAfterEnd, 0) << kind;
+  EXPECT_EQ(outcomes.at(static_cast<std::size_t>(Outcome::kEmptied)), 0) << kind;
+  EXPECT_EQ(outcomes.at(static_cast<std::size_t>(Outcome::kRecordsLost)), 0) << kind;
+}
+
+// Recordings killed at random moments never empty the history nor lose a
+// record, whether the new text is longer (a certificate joins) or shorter
+// (expired records go). VELK_KILL_LOOP_KILLS sets the kills per kind.
+TEST(FaultInjectionTest, RecordingsKilledAtRandomMomentsLoseNothing) {
+  const char* configured = std::getenv("VELK_KILL_LOOP_KILLS");  // NOLINT(concurrency-mt-unsafe)
+  const int kills = configured != nullptr ? std::atoi(configured) : 100;
+  const std::string valid = recordLine("5A10", "2099-01-01") + recordLine("5A11", "2099-01-01") +
+                            recordLine("5A12", "2099-01-01");
+  const std::vector<std::string> kept = {"5A10", "5A11", "5A12"};
+  killLoop("grows", "1\n" + valid, certificate(0x13, 400), kept, 5, kills);
+  std::string expired;
+  for (const char* serial : {"5A20", "5A21", "5A22", "5A23"}) {
+    expired += recordLine(serial, "2000-01-01");
   }
-  EXPECT_EQ(lockLeftHeld, 0);
-  EXPECT_EQ(unreadable, 0);
-  EXPECT_GT(killed, 0) << "no kill landed before a recording ended";
+  killLoop("shrinks", "1\n" + valid + expired, certificate(0x10, 400), kept, 4, kills);
 }
 
 // A tmpfs of `size` mounted on a fresh `folder` for the object's lifetime;
@@ -454,6 +478,45 @@ TEST(FaultInjectionTest, HistoryThatIsADirectoryFailsTheReadAndFreesTheLock) {
   EXPECT_TRUE(lockIsFree(home.lockFile()));
   EXPECT_TRUE(fs::is_directory(home.historyFile()));
   EXPECT_TRUE(fs::is_empty(home.historyFile()));
+}
+
+// A sparse history of 64 GiB, far beyond any history and any memory, is
+// refused unread by both entry points with the read error lines.
+TEST(FaultInjectionTest, HugeSparseHistoryIsRefusedUnreadByBothEntryPoints) {
+  velktest::TempHome home;
+  velktest::LogLines log(home.logFile());
+  fs::create_directories(home.appDir());
+  constexpr off_t kSize = off_t{64} << 30;
+  {
+    const FileDescriptor file(::open(home.historyFile().c_str(), O_WRONLY | O_CREAT, 0644));
+    ASSERT_EQ(::ftruncate(file.get(), kSize), 0);
+  }
+  struct stat before {};
+  ASSERT_EQ(::stat(home.historyFile().c_str(), &before), 0);
+  const std::string controller = "VelkCertificateHistoryFileController";
+  const std::string readOp = "readFile(varidReadRowCount:)";
+  const std::function<void()> entryPoints[] = {
+      [] { VelkCertificateHistorySave::saveFile("A", certificate(0x60, 400)); },
+      [] { std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert(); }};
+  for (const auto& entryPoint : entryPoints) {
+    entryPoint();
+    std::vector<std::string> errors;
+    for (const LogLine& line : log.newLines()) {
+      if (line.level == "ERROR" && line.className == controller && line.operation == readOp) {
+        errors.push_back(line.message);
+      }
+    }
+    ASSERT_EQ(errors.size(), 2U);
+    EXPECT_EQ(errors[0], " *** caught an exception (" + home.historyFile() +
+                             ": larger than a history can be (over 1048576 bytes)) *** ");
+    EXPECT_EQ(errors[1], " String(contentsOfFile: self.filepathHist, encoding: .utf8) error");
+    EXPECT_TRUE(lockIsFree(home.lockFile()));
+    struct stat after {};
+    ASSERT_EQ(::stat(home.historyFile().c_str(), &after), 0);
+    EXPECT_EQ(after.st_size, kSize);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  }
 }
 
 TEST(FaultInjectionTest, SymlinkedHistoryAndLockFilesAreFollowed) {
