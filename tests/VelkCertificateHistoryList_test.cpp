@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
@@ -253,9 +254,14 @@ TEST_P(VelkCertificateHistorySelectionTest, UnconvertibleDatesAreSkipped) {
   EXPECT_TRUE(controller.getNotAfterList(foundation::DateComponents{}, 3).empty());
   EXPECT_TRUE(controller.getNotAfterCheck(foundation::DateComponents{}).empty());
   EXPECT_TRUE(controller.getNotAfterList(moment(2025, 13, 1), 3).empty());
-  // A look-ahead beyond the calendar's range selects nothing and does not fail.
-  EXPECT_TRUE(controller.getNotAfterList(moment(2025, 3, 30), INT64_MIN).empty());
-  EXPECT_TRUE(controller.getNotAfterList(moment(2025, 3, 30), INT64_MAX).empty());
+  // Window starts beyond the calendar's range: a negative month selects
+  // nothing, a positive one every record that has not expired.
+  for (const std::int64_t month : {std::int64_t{-3600000}, std::int64_t{INT32_MIN}, INT64_MIN}) {
+    EXPECT_TRUE(controller.getNotAfterList(moment(2025, 3, 30), month).empty()) << month;
+  }
+  for (const std::int64_t month : {std::int64_t{3600000}, std::int64_t{INT32_MAX}, INT64_MAX}) {
+    EXPECT_EQ(controller.getNotAfterList(moment(2025, 3, 30), month), InfoList{good}) << month;
+  }
 
   log.skip();
   controller.removeSameData(list());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <tuple>
 
@@ -83,6 +84,20 @@ TEST_P(CalendarInZone, AddingMonthsClampsToTheMonthsEnd) {
       calendar_.dateByAddingMonths(3, *calendar_.date(dayOf(2025, 11, 30)));
   ASSERT_TRUE(forward);
   EXPECT_EQ(calendar_.dateComponents(*forward), timeOf(2026, 2, 28, 0, 0, 0));
+}
+
+// Beyond what a Date holds (about 292,000 years either way) there is no
+// date, never a wrapped one, at both ends and for month arithmetic too.
+TEST_P(CalendarInZone, GivesNoDateBeyondItsRange) {
+  EXPECT_FALSE(calendar_.date(dayOf(500000, 1, 1)));
+  EXPECT_FALSE(calendar_.date(dayOf(-500000, 1, 1)));
+  EXPECT_TRUE(calendar_.date(dayOf(290000, 1, 1)));
+  EXPECT_TRUE(calendar_.date(dayOf(-290000, 1, 1)));
+  const Date day = *calendar_.date(dayOf(2025, 6, 30));
+  EXPECT_FALSE(calendar_.dateByAddingMonths(-3600000, day));
+  EXPECT_FALSE(calendar_.dateByAddingMonths(3600000, day));
+  EXPECT_FALSE(calendar_.dateByAddingMonths(INT32_MIN, day));
+  EXPECT_FALSE(calendar_.dateByAddingMonths(INT32_MAX, day));
 }
 
 INSTANTIATE_TEST_SUITE_P(TimeZones, CalendarInZone,

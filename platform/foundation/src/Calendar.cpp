@@ -20,6 +20,12 @@ constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
 // Years far enough out that every later sum fits in 64 bits; the narrower
 // range of Date is checked at the end.
 constexpr std::int64_t kYearLimit = 1000000;
+// The seconds since the epoch that a Date can hold, with its fraction of a
+// second (about 292,000 years either way).
+constexpr std::int64_t kLatestSecond =
+    std::chrono::floor<std::chrono::seconds>(Date::max().time_since_epoch()).count() - 1;
+constexpr std::int64_t kEarliestSecond =
+    std::chrono::ceil<std::chrono::seconds>(Date::min().time_since_epoch()).count() + 1;
 
 bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -145,7 +151,8 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
                                 components.second.value_or(0);
   followTimeZoneVariable();
   const std::optional<std::int64_t> instant = instantOfWallTime(wallTime);
-  if (!instant) {
+  // Beyond what a Date holds there is no date, rather than a wrapped one.
+  if (!instant || *instant < kEarliestSecond || *instant > kLatestSecond) {
     return std::nullopt;
   }
   return Date(std::chrono::seconds(*instant)) +
