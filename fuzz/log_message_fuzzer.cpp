@@ -1,9 +1,11 @@
 // Logs arbitrary bytes as the message of a debug line and reads the log file
 // back: it must hold exactly one line, in the log's format, with no raw
-// carriage return or tab, whose message unescapes to the bytes given. The log
+// carriage return or tab, that is well-formed UTF-8 (as the C library's
+// converter judges it) and whose message unescapes to the bytes given. The log
 // lies on tmpfs where there is one and is emptied before every run, so each
 // run costs one write and one read.
 
+#include <iconv.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -52,6 +54,22 @@ bool isTimestamp(std::string_view text) {
   return true;
 }
 
+// Whether `text` is well-formed UTF-8, judged by iconv rather than by the
+// decoder the logger itself uses.
+bool isUtf8(std::string_view text) {
+  static const iconv_t converter = ::iconv_open("UTF-32LE", "UTF-8");
+  std::string in(text);
+  std::string out(in.size() * 4 + 4, '\0');
+  char* inPointer = in.data();
+  char* outPointer = out.data();
+  std::size_t inLeft = in.size();
+  std::size_t outLeft = out.size();
+  ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  return ::iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) !=
+             static_cast<std::size_t>(-1) &&
+         inLeft == 0;
+}
+
 const Logger& reminderLog() {
   static const Logger log = VelkLog::getLogger(LogFilePrefix::VELK_UPDATE_REMINDER);
   return log;
@@ -95,6 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view escaped = line.substr(kTimestampSize + head.size());
   if (escaped.find_first_of("\r\t") != std::string_view::npos) {
     fail("a carriage return or tab left unescaped", line);
+  }
+  if (!isUtf8(line)) {
+    fail("the line is not UTF-8", line);
   }
   const std::optional<std::string> unescaped = velkfuzz::unescapeLogMessage(escaped);
   if (!unescaped || *unescaped != message) {

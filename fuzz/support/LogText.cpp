@@ -34,6 +34,20 @@ std::optional<std::string> unescapeLogMessage(std::string_view escaped) {
       case 't':
         message += '\t';
         break;
+      case 'x': {
+        // A byte that is not UTF-8: two upper-case hex digits.
+        static constexpr std::string_view kDigits = "0123456789ABCDEF";
+        const std::size_t high =
+            i + 1 < escaped.size() ? kDigits.find(escaped[i + 1]) : kDigits.npos;
+        const std::size_t low =
+            i + 2 < escaped.size() ? kDigits.find(escaped[i + 2]) : kDigits.npos;
+        if (high == kDigits.npos || low == kDigits.npos) {
+          return std::nullopt;
+        }
+        message += static_cast<char>(high * 16 + low);
+        i += 2;
+        break;
+      }
       default:
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <string_view>
 #include <utility>
 
 namespace velktest {
@@ -16,7 +17,8 @@ LogLine makeLine(std::string level, std::string className, std::string operation
   return LogLine{std::move(level), std::move(className), std::move(operation), std::move(message)};
 }
 
-// Undoes the logger's escaping of backslash, line feed, carriage return, tab.
+// Undoes the logger's escaping of backslash, line feed, carriage return, tab
+// and bytes that are not UTF-8.
 bool unescape(const std::string& text, std::string& out) {
   out.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -40,6 +42,18 @@ bool unescape(const std::string& text, std::string& out) {
       case 't':
         out += '\t';
         break;
+      case 'x': {
+        // A byte that is not UTF-8: two upper-case hex digits.
+        static constexpr std::string_view kDigits = "0123456789ABCDEF";
+        const std::size_t high = i + 1 < text.size() ? kDigits.find(text[i + 1]) : kDigits.npos;
+        const std::size_t low = i + 2 < text.size() ? kDigits.find(text[i + 2]) : kDigits.npos;
+        if (high == kDigits.npos || low == kDigits.npos) {
+          return false;
+        }
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+        break;
+      }
       default:
         return false;
     }

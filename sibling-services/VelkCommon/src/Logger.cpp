@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "LogSink.h"
+#include "foundation/Utf8.h"
 
 namespace {
 
@@ -123,12 +124,30 @@ char* putHead(char* out, ThreadState& state, std::string_view level) {
 }
 
 // The message with backslash, line feed, carriage return and tab written as
-// \\, \n, \r and \t, so that every message stays on its line.
+// \\, \n, \r and \t, so that every message stays on its line, and each byte
+// that is not part of well-formed UTF-8 as \xNN (two upper-case hex digits),
+// so that the file stays UTF-8. Runs of plain ASCII are copied in one piece;
+// only bytes from 0x80 up are decoded.
 void appendEscaped(std::string& out, std::string_view message) {
+  static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
   std::size_t plainStart = 0;
-  for (std::size_t i = 0; i < message.size(); ++i) {
+  std::size_t i = 0;
+  while (i < message.size()) {
+    const auto byte = static_cast<unsigned char>(message[i]);
     char escaped = 0;
-    switch (message[i]) {
+    if (byte >= 0x80) {
+      const std::size_t length = foundation::Utf8::decode(message.substr(i)).length;
+      if (length != 0) {
+        i += length;
+        continue;
+      }
+      out.append(message, plainStart, i - plainStart);
+      const std::array<char, 4> hex = {'\\', 'x', kHexDigits[byte >> 4U], kHexDigits[byte & 0x0FU]};
+      out.append(hex.data(), hex.size());
+      plainStart = ++i;
+      continue;
+    }
+    switch (byte) {
       case '\\':
         escaped = '\\';
         break;
@@ -142,12 +161,13 @@ void appendEscaped(std::string& out, std::string_view message) {
         escaped = 't';
         break;
       default:
+        ++i;
         continue;
     }
     out.append(message, plainStart, i - plainStart);
     out += '\\';
     out += escaped;
-    plainStart = i + 1;
+    plainStart = ++i;
   }
   out.append(message, plainStart);
 }
