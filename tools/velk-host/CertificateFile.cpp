@@ -4,22 +4,24 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
+
+#include "VelkCommon/FileDescriptor.h"
 
 namespace {
 
 struct BioFree {
   void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct FileClose {
-  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory): the unique_ptr owns it
-  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 struct OpenSslFree {
   void operator()(void* data) const { OPENSSL_free(data); }
@@ -32,23 +34,40 @@ std::runtime_error failure(const std::string& path, const std::string& reason) {
 // The text of the current errno, as the platform words it.
 std::string errnoText() { return std::generic_category().message(errno); }
 
+// The whole file, refused unread when it is larger than kLargestFile (or,
+// for what is no regular file, such as /dev/zero, once more was read).
 std::string readAll(const std::string& path) {
-  const std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rbe"));
-  if (!file) {
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!file.valid()) {
     throw failure(path, errnoText());
+  }
+  const auto tooLarge = [&] {
+    return failure(path, "larger than " + std::to_string(CertificateFile::kLargestFile) +
+                             " bytes, which no certificate is");
+  };
+  struct stat info {};
+  if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::uintmax_t>(info.st_size) > CertificateFile::kLargestFile) {
+    throw tooLarge();
   }
   std::string bytes;
   std::array<char, 65536> buffer{};
   for (;;) {
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    bytes.append(buffer.data(), got);
-    if (got < buffer.size()) {
-      // A directory opens but fails its first read, with EISDIR.
-      if (std::ferror(file.get()) != 0) {
-        throw failure(path, errnoText());
-      }
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    // A directory opens but fails its first read, with EISDIR.
+    if (got < 0) {
+      throw failure(path, errnoText());
+    }
+    if (got == 0) {
       return bytes;
     }
+    if (bytes.size() + static_cast<std::size_t>(got) > CertificateFile::kLargestFile) {
+      throw tooLarge();
+    }
+    bytes.append(buffer.data(), static_cast<std::size_t>(got));
   }
 }
 

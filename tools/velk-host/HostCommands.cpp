@@ -7,7 +7,6 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -39,10 +38,10 @@ struct Unlock {
 using HeldLock = std::unique_ptr<Controller, Unlock>;
 
 // Takes the controller's lock with the framework's wait; empty (after the
-// message) when another process keeps it.
-HeldLock takeLock(Controller& controller) {
+// message, which begins with `consequence`) when another process keeps it.
+HeldLock takeLock(Controller& controller, const std::string& consequence = "") {
   if (!controller.lock(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT)) {
-    failed("the history is locked by another process (waited " +
+    failed(consequence + "the history is locked by another process (waited " +
            std::to_string(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT / 1000) +
            " s): " + VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath());
     return nullptr;
@@ -105,48 +104,58 @@ int printHistory(std::ostream& out, const std::string& dcClass = "", const std::
 }  // namespace
 
 int HostCommands::record(const std::string& dcClass, const std::string& path) {
+  static const std::string kNotRecorded = "nothing recorded: ";
   std::vector<std::int8_t> der;
   try {
     der = CertificateFile::read(path);
   } catch (const std::exception& error) {
-    return failed(error.what());
+    return failed(kNotRecorded + error.what());
+  }
+
+  // What the recording will refuse is refused here first, before anything
+  // in the data folder is made or touched; the recording reports nothing.
+  std::string serial;
+  std::string expires;
+  try {
+    const VelkX509Certificate certificate(der);
+    const auto bytes = certificate.getSerialNumber();
+    const auto notAfter = certificate.getNotAfter();
+    if (!bytes || bytes->empty() || !notAfter) {
+      return failed(kNotRecorded + path + " holds a certificate without " +
+                    (notAfter ? "a serial number" : "an expiry date"));
+    }
+    serial = VelkHexUtility::toHexString(*bytes);
+    expires = dayOf(*notAfter);
+  } catch (const std::exception& error) {
+    return failed(kNotRecorded + path + " is not a certificate the parser accepts (" +
+                  error.what() + ")");
+  }
+  // The lock is waited for once, here, so that a lock kept elsewhere is told
+  // apart from a failed recording; the recording then finds it free.
+  {
+    Controller controller;
+    if (!takeLock(controller, kNotRecorded)) {
+      return 1;
+    }
   }
 
   VelkCertificateHistorySave::saveFile(dcClass, der);
 
-  // The recording reports nothing, so what became of the certificate is
-  // told from the history afterwards.
-  std::optional<std::string> serial;
-  std::optional<std::string> expires;
-  std::string refusal;
-  try {
-    const VelkX509Certificate certificate(der);
-    if (const auto bytes = certificate.getSerialNumber()) {
-      serial = VelkHexUtility::toHexString(*bytes);
-    }
-    if (const auto notAfter = certificate.getNotAfter()) {
-      expires = dayOf(*notAfter);
-    }
-  } catch (const std::exception& error) {
-    refusal = error.what();
-  }
+  // The history afterwards tells what became of the certificate.
   std::ostringstream history;
   bool found = false;
-  const int status = printHistory(history, dcClass, serial.value_or(""), &found);
+  const int status = printHistory(history, dcClass, serial, &found);
   if (status != 0) {
     return status;
   }
   // Recorded, or dropped at once because it has expired: both are what the
   // recording is meant to do. Anything else is a failure to show.
   int result = 0;
-  if (!refusal.empty()) {
-    result = failed("not recorded: " + path + " is not a certificate the parser accepts (" +
-                    refusal + ")");
-  } else if (found) {
-    std::cout << "recorded: class " << dcClass << ", serial " << *serial << ", expires " << *expires
+  if (found) {
+    std::cout << "recorded: class " << dcClass << ", serial " << serial << ", expires " << expires
               << " (" << path << ")\n";
-  } else if (expires && *expires < dayOf(foundation::now())) {
-    std::cout << "not kept: the certificate expired on " << *expires << " (" << path << ")\n";
+  } else if (expires < dayOf(foundation::now())) {
+    std::cout << "not kept: the certificate expired on " << expires << " (" << path << ")\n";
   } else {
     // Failed, or trimmed at once behind ten records of the same second.
     result = failed("not in the history afterwards, see the log: " + path);

@@ -16,6 +16,7 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "HostCommands.h"
 
@@ -69,6 +70,13 @@ int run(int argc, char** argv) {
 
   // Further jobs join here: a subcommand above, its dispatch below.
 
+  // A first word that names no subcommand is named in the error (the parser
+  // would only say that a subcommand is required).
+  const auto names = [&](const CLI::App* command) { return command->check_name(argv[1]); };
+  if (argc > 1 && argv[1][0] != '-' && std::as_const(app).get_subcommands(names).empty()) {
+    std::cerr << "velk-host: unknown subcommand '" << argv[1] << "' (see velk-host --help)\n";
+    return kUsageError;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& help) {
