@@ -6,13 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "support/CertificateFactory.h"
+#include "support/LockHolder.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
 
@@ -119,6 +122,53 @@ TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
     // Not even the application directory is made.
     EXPECT_FALSE(std::filesystem::exists(home.appDir())) << shown;
   }
+  EXPECT_NE(velkHost(files, {"bogus"}).err.find("unknown subcommand 'bogus'"), std::string::npos);
+}
+
+// Every path under `folder` with the bytes of the files among them.
+std::map<std::string, std::string> contentsOf(const std::string& folder) {
+  std::map<std::string, std::string> contents;
+  if (std::filesystem::exists(folder)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+      contents[entry.path()] = entry.is_regular_file() ? readFileBytes(entry.path()) : "";
+    }
+  }
+  return contents;
+}
+
+TEST(VelkHostTest, RefusedRecordingsSayWhyAndLeaveTheDataFolderAsItWas) {
+  velktest::TempHome home;
+  velktest::TempDir files;
+  const std::string data = home.root() + "/data";
+  writeFileBytes(files.file("noise"), "not a certificate");
+  writeFileBytes(files.file("huge"), "");
+  std::filesystem::resize_file(files.file("huge"), std::size_t{2} << 20);
+  const std::string good = writeDer(files, "good.der", {0x07}, 30);
+  // Before there is any data folder, and with a history in it.
+  for (const bool withHistory : {false, true}) {
+    if (withHistory) {
+      ASSERT_EQ(velkHost(files, {"record", "--class", "A", good}).status, 0);
+    }
+    const auto before = contentsOf(data);
+    for (const std::string& input :
+         {files.file("noise"), files.file("huge"), std::string("/dev/zero")}) {
+      const HostRun run = velkHost(files, {"record", "--class", "A", input});
+      EXPECT_EQ(run.status, 1) << input;
+      EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: ", 0), 0U) << run.err;
+      EXPECT_NE(run.err.find(input), std::string::npos) << run.err;
+      EXPECT_EQ(contentsOf(data), before) << input;
+    }
+  }
+  // A lock kept elsewhere is waited for once (10 s), then refused.
+  const auto before = contentsOf(data);
+  const velktest::LockHolder holder(home.lockFile());
+  ASSERT_TRUE(holder.holding());
+  const auto start = std::chrono::steady_clock::now();
+  const HostRun run = velkHost(files, {"record", "--class", "A", good});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: the history is locked", 0), 0U) << run.err;
+  EXPECT_EQ(contentsOf(data), before);
 }
 
 TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
