@@ -1,7 +1,8 @@
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
 
 extern "C" {
-const double VelkUpdateReminderVersionNumber = 3.6;
+// VELK_VERSION is the project's major.minor version, from CMake.
+const double VelkUpdateReminderVersionNumber = VELK_VERSION;
 const unsigned char VelkUpdateReminderVersionString[] =
-    "@(#)PROGRAM:VelkUpdateReminder  PROJECT:VelkUpdateReminder-3.6\n";
+    "@(#)PROGRAM:VelkUpdateReminder  PROJECT:VelkUpdateReminder-" VELK_VERSION_TEXT "\n";
 }

@@ -26,5 +26,5 @@ execute_process(COMMAND pkg-config --cflags --libs VelkUpdateReminder
 execute_process(COMMAND pkg-config --variable=libdir VelkUpdateReminder
                 OUTPUT_VARIABLE libdir OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 separate_arguments(flags UNIX_COMMAND "${flags}")
-run(c++ -std=c++20 ${SOURCE_DIR}/main.cpp -o ${WORK_DIR}/consumer-pc ${flags} -Wl,-rpath,${libdir})
+run(c++ ${SOURCE_DIR}/main.cpp -o ${WORK_DIR}/consumer-pc ${flags} -Wl,-rpath,${libdir})
 run(${WORK_DIR}/consumer-pc)
