@@ -498,7 +498,7 @@ TEST(FaultInjectionTest, HugeSparseHistoryIsRefusedUnreadByBothEntryPoints) {
   ASSERT_EQ(::stat(home.historyFile().c_str(), &before), 0);
   const std::string controller = "VelkCertificateHistoryFileController";
   const std::string readOp = "readFile(varidReadRowCount:)";
-  const std::function<void()> entryPoints[] = {
+  const std::array<std::function<void()>, 2> entryPoints = {
       [] { VelkCertificateHistorySave::saveFile("A", certificate(0x60, 400)); },
       [] { std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert(); }};
   for (const auto& entryPoint : entryPoints) {
