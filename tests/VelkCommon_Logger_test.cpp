@@ -133,6 +133,30 @@ TEST(VelkCommonLoggerTest, NamesTheCallersClassAndKeepsEachMessageOnOneLine) {
                                          "\n"));
 }
 
+// Bytes that are not well-formed UTF-8 are written as \xNN, so that the file
+// stays UTF-8; well-formed characters of every length stay as they are.
+TEST(VelkCommonLoggerTest, WritesBytesThatAreNotUtf8AsHexEscapes) {
+  const velktest::TempHome home;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"/home/\xff/velk", "/home/\\xFF/velk"},
+      {"\x80 stray, \xC3 cut", "\\x80 stray, \\xC3 cut"},
+      {"\xC0\xAF overlong", "\\xC0\\xAF overlong"},
+      {"\xED\xA0\x80 surrogate", "\\xED\\xA0\\x80 surrogate"},
+      {"\xF4\x90\x80\x80 beyond", "\\xF4\\x90\\x80\\x80 beyond"},
+      {"\xE4\xBB", "\\xE4\\xBB"},
+      {"\xC2\xA9 \xE4\xBB\xA4 \xF0\x9F\x98\x80 \\x41",
+       "\xC2\xA9 \xE4\xBB\xA4 \xF0\x9F\x98\x80 \\\\x41"},
+  };
+  LogLines lines(home.logFile());
+  for (const auto& [message, written] : cases) {
+    reminderLog().debug(message, LogCaller::of<VelkLog>(), "getLogger(prefix:)");
+    const std::string text = velktest::readFileBytes(home.logFile());
+    EXPECT_EQ(text.substr(text.rfind(" |") + 2), written + "\n") << written;
+    EXPECT_EQ(lines.newLines(),
+              (std::vector<LogLine>{debugLine("VelkLog", "getLogger(prefix:)", message)}));
+  }
+}
+
 TEST(VelkCommonLoggerTest, FollowsTheStateFolderOfTheEnvironment) {
   const Logger log = reminderLog();  // fetched before any of the folders is set
   const sample::Reader reader;
