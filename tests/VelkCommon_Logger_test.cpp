@@ -138,12 +138,12 @@ TEST(VelkCommonLoggerTest, NamesTheCallersClassAndKeepsEachMessageOnOneLine) {
 TEST(VelkCommonLoggerTest, WritesBytesThatAreNotUtf8AsHexEscapes) {
   const velktest::TempHome home;
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"/home/\xff/velk", "/home/\\xFF/velk"},
-      {"\x80 stray, \xC3 cut", "\\x80 stray, \\xC3 cut"},
-      {"\xC0\xAF overlong", "\\xC0\\xAF overlong"},
-      {"\xED\xA0\x80 surrogate", "\\xED\\xA0\\x80 surrogate"},
-      {"\xF4\x90\x80\x80 beyond", "\\xF4\\x90\\x80\\x80 beyond"},
-      {"\xE4\xBB", "\\xE4\\xBB"},
+      {"/home/\xff/velk", R"(/home/\xFF/velk)"},
+      {"\x80 stray, \xC3 cut", R"(\x80 stray, \xC3 cut)"},
+      {"\xC0\xAF overlong", R"(\xC0\xAF overlong)"},
+      {"\xED\xA0\x80 surrogate", R"(\xED\xA0\x80 surrogate)"},
+      {"\xF4\x90\x80\x80 beyond", R"(\xF4\x90\x80\x80 beyond)"},
+      {"\xE4\xBB", R"(\xE4\xBB)"},
       {"\xC2\xA9 \xE4\xBB\xA4 \xF0\x9F\x98\x80 \\x41",
        "\xC2\xA9 \xE4\xBB\xA4 \xF0\x9F\x98\x80 \\\\x41"},
   };
