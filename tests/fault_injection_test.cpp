@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <random>
 #include <string>
@@ -40,6 +41,39 @@
 #include "support/LogLines.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
+
+// Running out of memory on demand: while `failingAllocation` is 0 or more,
+// it counts the allocations down and the one at 0 throws std::bad_alloc.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
+std::int64_t failingAllocation = -1;
+
+// NOLINTBEGIN(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+void* operator new(std::size_t size) {
+  if (failingAllocation >= 0 && failingAllocation-- == 0) {
+    throw std::bad_alloc();
+  }
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+  try {
+    return operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+// GCC takes memory from the operators new above for malloc's own and warns.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t /*size*/) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t /*size*/) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
+// NOLINTEND(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 
 namespace {
 
@@ -481,6 +515,29 @@ TEST(FaultInjectionTest, HistoryThatIsADirectoryFailsTheReadAndFreesTheLock) {
   EXPECT_TRUE(lockIsFree(home.lockFile()));
   EXPECT_TRUE(fs::is_directory(home.historyFile()));
   EXPECT_TRUE(fs::is_empty(home.historyFile()));
+}
+
+// Each allocation of a recording and of a reminder in turn fails: nothing
+// escapes either entry point, and the lock is free afterwards every time.
+TEST(FaultInjectionTest, NoAllocationFailureEscapesTheEntryPoints) {
+  velktest::TempHome home;
+  const Bytes der = certificate(0x70, 30);
+  VelkCertificateHistorySave::saveFile("A", der);
+  const auto dialog = std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr);
+  const std::array<std::function<void()>, 2> entryPoints = {
+      [&] { VelkCertificateHistorySave::saveFile("A", der); }, [&] { dialog->alert(); }};
+  for (const auto& entryPoint : entryPoints) {
+    std::int64_t failed = 0;
+    for (bool done = false; !done; ++failed) {
+      failingAllocation = failed;
+      EXPECT_NO_THROW(entryPoint()) << "allocation " << failed;
+      done = failingAllocation >= 0;  // the call ended before that allocation
+      failingAllocation = -1;
+      ASSERT_TRUE(lockIsFree(home.lockFile())) << "allocation " << failed;
+    }
+    std::printf("allocations made to fail one at a time: %lld\n", static_cast<long long>(failed));
+    EXPECT_GT(failed, 10);
+  }
 }
 
 // A sparse history of 64 GiB, far beyond any history and any memory, is
