@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -222,21 +223,16 @@ TEST(FaultInjectionTest, ReminderKilledWhileItsWindowIsUpLeavesTheLockFree) {
   EXPECT_EQ(serials, (std::vector<std::string>{"5A03", "5A04"}));
 }
 
-// What a killed recording left in the history.
-enum class Outcome { kUnchanged, kEmptied, kRecordsLost, kStrayTail, kWhole };
-constexpr std::array<const char*, 5> kOutcomeNames = {"unchanged", "emptied", "records lost",
-                                                      "stray tail", "whole"};
-
 // A history line of a record of class A with `serial` that expires on `notAfter`.
 std::string recordLine(const std::string& serial, const std::string& notAfter) {
   return "A," + serial + "," + notAfter + ",2025-01-01 00:00:00\n";
 }
 
-// Whether `bytes` is a whole history file: the setting line and record lines
-// that all read as records, each ending in a line feed.
-bool isWholeHistory(const std::string& bytes) {
-  if (bytes.empty() || bytes.back() != '\n' ||
-      (bytes.rfind("0\n", 0) != 0 && bytes.rfind("1\n", 0) != 0)) {
+// Whether `bytes` is a whole history file of `lines` lines: the setting line
+// and record lines that all read as records, each ending in a line feed.
+bool isWholeHistory(const std::string& bytes, std::size_t lines) {
+  if (static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) != lines ||
+      bytes.back() != '\n' || (bytes.rfind("0\n", 0) != 0 && bytes.rfind("1\n", 0) != 0)) {
     return false;
   }
   VelkCertificateHistoryFileController controller;
@@ -250,14 +246,10 @@ bool isWholeHistory(const std::string& bytes) {
   return true;
 }
 
-std::size_t lineCount(const std::string& text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 // Kills recordings of `der` at random moments, each over the history
 // `before`, until `kills` of them died before they ended. Each history left
-// behind must keep the setting "1" and the records `kept`; a whole one has
-// `wholeLines` lines.
+// behind must keep the setting "1" and the records `kept` (sorted); a whole
+// one has `wholeLines` lines.
 void killLoop(const char* kind, const std::string& before, const Bytes& der,
               const std::vector<std::string>& kept, std::size_t wholeLines, int kills) {
   velktest::TempHome home;
@@ -281,16 +273,13 @@ void killLoop(const char* kind, const std::string& before, const Bytes& der,
     time = duration_cast<microseconds>(steady_clock::now() - start);
   }
   std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-  const microseconds whole = times[times.size() / 2];
-
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
-  std::uniform_int_distribution<std::int64_t> delay(0, whole.count());
+  std::uniform_int_distribution<std::int64_t> delay(0, times[times.size() / 2].count());
+
   int runs = 0;
   int killed = 0;
-  int lockLeftHeld = 0;
-  int notWholeAfterEnd = 0;
-  std::array<int, kOutcomeNames.size()> outcomes{};
+  std::map<std::string, int> counts;  // outcomes of kills, and failures
   for (; killed < kills && runs < kills * 10; ++runs) {
     writeFileBytes(home.historyFile(), before);
     const pid_t child = runChild();
@@ -302,49 +291,32 @@ void killLoop(const char* kind, const std::string& before, const Bytes& der,
     const std::string after = readFileBytes(home.historyFile());
     if (!WIFSIGNALED(status)) {
       // A recording that ended left the new text alone.
-      notWholeAfterEnd += isWholeHistory(after) && lineCount(after) == wholeLines ? 0 : 1;
+      counts["ended but not whole"] += isWholeHistory(after, wholeLines) ? 0 : 1;
       continue;
     }
     ++killed;
-    lockLeftHeld += lockIsFree(home.lockFile()) ? 0 : 1;
-    VelkCertificateHistoryFileController controller;
+    counts["lock left held"] += lockIsFree(home.lockFile()) ? 0 : 1;
     std::vector<std::string> serials;
-    if (controller.readFile(100)) {
-      for (const auto& info : controller.getCertificateHistoryInfoList()) {
-        serials.push_back(info->getSerialNumber());
-      }
-    }
-    const bool allKept =
-        controller.isUpdateSetting() &&
-        std::all_of(kept.begin(), kept.end(), [&](const std::string& serial) {
-          return std::find(serials.begin(), serials.end(), serial) != serials.end();
-        });
-    Outcome outcome = Outcome::kWhole;
-    if (after == before) {
-      outcome = Outcome::kUnchanged;
-    } else if (after.empty()) {
-      outcome = Outcome::kEmptied;
-    } else if (!allKept) {
-      outcome = Outcome::kRecordsLost;
-    } else if (!isWholeHistory(after) || static_cast<std::size_t>(std::count(
-                                             after.begin(), after.end(), '\n')) != wholeLines) {
-      outcome = Outcome::kStrayTail;
-    }
-    ++outcomes.at(static_cast<std::size_t>(outcome));
+    const bool allKept = readBack(serials) && after.rfind("1\n", 0) == 0 &&
+                         std::includes(serials.begin(), serials.end(), kept.begin(), kept.end());
+    ++counts[after == before                      ? "unchanged"
+             : after.empty()                      ? "emptied"
+             : !allKept                           ? "records lost"
+             : !isWholeHistory(after, wholeLines) ? "stray tail"
+                                                  : "whole"];
   }
   std::printf(
-      "kill loop, write that %s the file: %d kills of %d recordings (seed %u, within %lld-%lld us)",
-      kind, killed, runs, seed, static_cast<long long>(delay.min()),
-      static_cast<long long>(delay.max()));
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    std::printf("; %s %d", kOutcomeNames.at(i), outcomes.at(i));
+      "kill loop, write that %s the file: %d kills of %d recordings (seed %u, within %lld us)",
+      kind, killed, runs, seed, static_cast<long long>(delay.max()));
+  for (const char* name : {"unchanged", "emptied", "records lost", "stray tail", "whole",
+                           "lock left held", "ended but not whole"}) {
+    std::printf("; %s %d", name, counts[name]);
   }
-  std::printf("; lock left held %d; ended but not whole %d\n", lockLeftHeld, notWholeAfterEnd);
+  std::printf("\n");
   EXPECT_EQ(killed, kills) << kind;
-  EXPECT_EQ(lockLeftHeld, 0) << kind;
-  EXPECT_EQ(notWholeAfterEnd, 0) << kind;
-  EXPECT_EQ(outcomes.at(static_cast<std::size_t>(Outcome::kEmptied)), 0) << kind;
-  EXPECT_EQ(outcomes.at(static_cast<std::size_t>(Outcome::kRecordsLost)), 0) << kind;
+  for (const char* failure : {"emptied", "records lost", "lock left held", "ended but not whole"}) {
+    EXPECT_EQ(counts[failure], 0) << kind << ": " << failure;
+  }
 }
 
 // Recordings killed at random moments never empty the history nor lose a
