@@ -134,6 +134,10 @@ void appendEscaped(std::string& out, std::string_view message) {
   std::size_t i = 0;
   while (i < message.size()) {
     const auto byte = static_cast<unsigned char>(message[i]);
+    if (byte >= 0x20 && byte < 0x80 && byte != '\\') {
+      ++i;
+      continue;
+    }
     char escaped = 0;
     if (byte >= 0x80) {
       const std::size_t length = foundation::Utf8::decode(message.substr(i)).length;
