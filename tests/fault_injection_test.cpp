@@ -42,6 +42,7 @@
 #include "support/LogLines.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
+#include "support/TextScreen.h"
 
 // Running out of memory on demand: while `failingAllocation` is 0 or more,
 // it counts the allocations down and the one at 0 throws std::bad_alloc.
@@ -489,18 +490,29 @@ TEST(FaultInjectionTest, HistoryThatIsADirectoryFailsTheReadAndFreesTheLock) {
   EXPECT_TRUE(fs::is_empty(home.historyFile()));
 }
 
-// Each allocation of a recording and of a reminder in turn fails: nothing
-// escapes either entry point, and the lock is free afterwards every time.
+// Each allocation of a recording and of a whole reminder (window shown and
+// closed, history written) in turn fails: nothing escapes either entry
+// point, and the lock is free afterwards every time.
 TEST(FaultInjectionTest, NoAllocationFailureEscapesTheEntryPoints) {
   velktest::TempHome home;
+  velktest::TextScreen screen;
   const Bytes der = certificate(0x70, 30);
   VelkCertificateHistorySave::saveFile("A", der);
+  const std::string history = "1" + readFileBytes(home.historyFile()).substr(1);
   const auto dialog = std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr);
-  const std::array<std::function<void()>, 2> entryPoints = {
-      [&] { VelkCertificateHistorySave::saveFile("A", der); }, [&] { dialog->alert(); }};
-  for (const auto& entryPoint : entryPoints) {
+  // What each entry point needs before it runs, and the entry point.
+  const std::array<std::pair<std::function<void()>, std::function<void()>>, 2> entryPoints = {{
+      {[] {}, [&] { VelkCertificateHistorySave::saveFile("A", der); }},
+      {[&] {
+         writeFileBytes(home.historyFile(), history);
+         screen.type("click\n");
+       },
+       [&] { dialog->alert(); }},
+  }};
+  for (const auto& [prepare, entryPoint] : entryPoints) {
     std::int64_t failed = 0;
     for (bool done = false; !done; ++failed) {
+      prepare();
       failingAllocation = failed;
       EXPECT_NO_THROW(entryPoint()) << "allocation " << failed;
       done = failingAllocation >= 0;  // the call ended before that allocation
@@ -510,6 +522,9 @@ TEST(FaultInjectionTest, NoAllocationFailureEscapesTheEntryPoints) {
     std::printf("allocations made to fail one at a time: %lld\n", static_cast<long long>(failed));
     EXPECT_GT(failed, 10);
   }
+  // The last reminder ran whole: it showed the certificate, then removed it.
+  EXPECT_NE(screen.output().find("5A70"), std::string::npos);
+  EXPECT_EQ(readFileBytes(home.historyFile()), "1\n");
 }
 
 // A sparse history of 64 GiB, far beyond any history and any memory, is
