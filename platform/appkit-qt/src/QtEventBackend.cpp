@@ -34,10 +34,9 @@ void QtEventBackend::displayWindow(appkit::Window& window) {
     argc_ = static_cast<int>(arguments_.size());
     ownApplication_ = std::make_unique<QApplication>(argc_, argv_.data());
   }
+  const std::weak_ptr<appkit::Window> weak = window.sharedAs<appkit::Window>();
   auto shown = std::make_unique<QtWindow>(
-      window, [this, weak = window.sharedAs<appkit::Window>()](const QtWindowInput& input) {
-        received(weak, input);
-      });
+      window, [this, weak](const QtWindowInput& input) { received(weak, input); });
   shown->show();
   shown->raise();
   shown->activateWindow();
