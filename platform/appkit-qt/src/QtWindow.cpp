@@ -142,8 +142,6 @@ void QtWindow::refresh(appkit::Window& window) {
   if (contents.focusedButton >= 0 &&
       static_cast<std::size_t>(contents.focusedButton) < buttons_.size()) {
     buttons_[static_cast<std::size_t>(contents.focusedButton)]->setFocus(Qt::OtherFocusReason);
-    // Shows where the keyboard focus is before any key has moved it.
-    setAttribute(Qt::WA_KeyboardFocusChange);
   }
 }
 
@@ -187,6 +185,11 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
       return true;
     case QEvent::KeyRelease:
       return true;
+    case QEvent::FocusIn:
+      // Shows where the keyboard focus is before any key has moved it: Qt
+      // draws the focus only after Tab unless the window says otherwise.
+      setAttribute(Qt::WA_KeyboardFocusChange);
+      return false;
     default:
       return false;
   }
