@@ -67,21 +67,22 @@ class QtBackendTest : public testing::Test {
     return nullptr;
   }
 
+  using Step = std::function<void(QWidget&)>;
+
   // Runs `steps` one after another from the host's event loop while alert()
   // waits for input, each on the reminder's window.
-  static void whileShown(std::vector<std::function<void(QWidget&)>> steps) {
-    auto next = std::make_shared<std::function<void(std::size_t)>>();
-    *next = [steps = std::move(steps), next](std::size_t i) {
-      QTimer::singleShot(0, [&steps, next, i] {
-        QWidget* window = reminderWindow();
-        ASSERT_NE(window, nullptr) << "step " << i;
-        steps[i](*window);
-        if (i + 1 < steps.size()) {
-          (*next)(i + 1);
-        }
-      });
-    };
-    (*next)(0);
+  static void whileShown(std::vector<Step> steps) {
+    runStep(std::make_shared<const std::vector<Step>>(std::move(steps)), 0);
+  }
+  static void runStep(const std::shared_ptr<const std::vector<Step>>& steps, std::size_t i) {
+    QTimer::singleShot(0, [steps, i] {
+      QWidget* window = reminderWindow();
+      ASSERT_NE(window, nullptr) << "step " << i;
+      (*steps)[i](*window);
+      if (i + 1 < steps->size()) {
+        runStep(steps, i + 1);
+      }
+    });
   }
 
   // No display needed, whatever the environment names.
@@ -142,9 +143,9 @@ TEST_F(QtBackendTest, InAHostApplicationShowsTheRecordsAndClosesOnlyAsTheControl
   EXPECT_EQ(alert(), kAfterClose);
 
   // Enter on the button, a click on it and the title bar's close button.
-  const std::vector<std::function<void(QWidget&)>> closers = {
-      press(Qt::Key_Return), [](QWidget& window) { closeButton(window).click(); },
-      [](QWidget& window) { window.close(); }};
+  const std::vector<Step> closers = {press(Qt::Key_Return),
+                                     [](QWidget& window) { closeButton(window).click(); },
+                                     [](QWidget& window) { window.close(); }};
   for (const auto& closer : closers) {
     whileShown({closer});
     EXPECT_EQ(alert(), kAfterClose);

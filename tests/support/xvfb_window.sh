@@ -15,6 +15,8 @@ if [ -z "${VELK_UNDER_XVFB:-}" ]; then
   VELK_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 800x480x24" "$0" "$@"
 fi
 unset WAYLAND_DISPLAY
+# Under LeakSanitizer, what Qt leaves in the libraries below it is not ours.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan-qt.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/run"
