@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -54,6 +55,7 @@ class QtBackendTest : public testing::Test {
   std::string alert() {
     velktest::writeFileBytes(home.historyFile(), kHistory);
     std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert();
+    watchdog.reset();
     return velktest::readFileBytes(home.historyFile());
   }
 
@@ -70,9 +72,15 @@ class QtBackendTest : public testing::Test {
   using Step = std::function<void(QWidget&)>;
 
   // Runs `steps` one after another from the host's event loop while alert()
-  // waits for input, each on the reminder's window.
-  static void whileShown(std::vector<Step> steps) {
+  // waits for input, each on the reminder's window. A window still up ten
+  // seconds later fails the test at once rather than at ctest's timeout.
+  void whileShown(std::vector<Step> steps) {
     runStep(std::make_shared<const std::vector<Step>>(std::move(steps)), 0);
+    watchdog = std::make_unique<QObject>();
+    QTimer::singleShot(std::chrono::seconds(10), watchdog.get(), [] {
+      ADD_FAILURE() << "the steps did not close the window";
+      std::_Exit(1);
+    });
   }
   static void runStep(const std::shared_ptr<const std::vector<Step>>& steps, std::size_t i) {
     QTimer::singleShot(0, [steps, i] {
@@ -85,6 +93,7 @@ class QtBackendTest : public testing::Test {
     });
   }
 
+  std::unique_ptr<QObject> watchdog;  // while whileShown()'s steps run
   // No display needed, whatever the environment names.
   velktest::ScopedEnv platform{"QT_QPA_PLATFORM", "offscreen"};
   velktest::TempHome home;
