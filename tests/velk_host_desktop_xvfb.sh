@@ -12,12 +12,12 @@ host=$1
 write_history
 "$host" remind --ui desktop >"$work/out" 2>"$work/err" &
 pid=$!
-window=$(wait_for_window)
+window=$(wait_for_window) || { cat "$work/err" >&2; exit 1; }
 xdotool key c
 sleep 0.5
 kill -0 "$pid" 2>/dev/null || { echo "FAIL: c closed the window" >&2; exit 1; }
 xdotool key alt+c
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 150); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$pid" 2>/dev/null; then
   kill "$pid"
   echo "FAIL: Alt+C left window $window up" >&2

@@ -39,10 +39,11 @@ write_history() {
 }
 
 # Prints the id of the reminder's window once it is mapped, and gives it the
-# keyboard focus; fails after ten seconds.
+# keyboard focus; fails after thirty seconds (a loaded machine and a sanitizer
+# build start Qt slowly).
 wait_for_window() {
   local window
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     window=$(xdotool search --onlyvisible --name '証明書の有効期限のお知らせ' 2>/dev/null | head -1)
     if [ -n "$window" ]; then
       xdotool windowfocus --sync "$window"
