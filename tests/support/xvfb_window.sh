@@ -39,8 +39,8 @@ write_history() {
 }
 
 # Prints the id of the reminder's window once it is mapped, and gives it the
-# keyboard focus; fails after thirty seconds (a loaded machine and a sanitizer
-# build start Qt slowly).
+# keyboard focus; fails when process PID ends first, or after thirty seconds (a
+# loaded machine and a sanitizer build start Qt slowly).
 wait_for_window() {
   local window
   for _ in $(seq 300); do
@@ -50,6 +50,7 @@ wait_for_window() {
       echo "$window"
       return 0
     fi
+    kill -0 "$1" 2>/dev/null || break
     sleep 0.1
   done
   echo "FAIL: no reminder window was mapped" >&2
