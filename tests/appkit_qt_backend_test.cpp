@@ -152,9 +152,10 @@ TEST_F(QtBackendTest, InAHostApplicationShowsTheRecordsAndClosesOnlyAsTheControl
   EXPECT_EQ(alert(), kAfterClose);
 
   // Enter on the button, a click on it and the title bar's close button.
-  const std::vector<Step> closers = {press(Qt::Key_Return),
-                                     [](QWidget& window) { closeButton(window).click(); },
-                                     [](QWidget& window) { window.close(); }};
+  const std::vector<Step> closers = {
+      press(Qt::Key_Return),
+      [](QWidget& window) { QTest::mouseClick(&closeButton(window), Qt::LeftButton); },
+      [](QWidget& window) { window.close(); }};
   for (const auto& closer : closers) {
     whileShown({closer});
     EXPECT_EQ(alert(), kAfterClose);
