@@ -40,9 +40,10 @@ EOF
 # An expired record, as an older run of the family's programs may leave.
 echo "A,7E04,$(date -d '-3 days' +%F),$(date -d '-400 days' '+%F %T')" >> "$history"
 
+# No display: the automatic choice is the terminal's window.
 tmux -L "$socket" new-session -d -s remind -x 100 -y 24 \
   "TERM=xterm-256color XDG_DATA_HOME='$XDG_DATA_HOME' XDG_STATE_HOME='$XDG_STATE_HOME' \
-   '$host' remind; echo \$? > '$work/status'; sleep 30"
+   env -u DISPLAY -u WAYLAND_DISPLAY '$host' remind; echo \$? > '$work/status'; sleep 30"
 wait_for 'capture && grep -q "閉じる" "$work/screen"' || fail "the window did not show"
 [ -n "$screen_file" ] && sed -e 's/[[:space:]]*$//' "$work/screen" > "$screen_file"
 

@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "support/CertificateFactory.h"
 #include "support/LockHolder.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
 
@@ -220,7 +222,7 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   }
 }
 
-TEST(VelkHostTest, RemindShowsTheWindowAsTextWithoutATerminal) {
+TEST(VelkHostTest, RemindShowsNoWindowToNobodyAndTextWhenAsked) {
   velktest::TempHome home;
   velktest::TempDir files;
   const std::string soon = writeDer(files, "soon.der", {0x01, 0x02}, 30);
@@ -237,8 +239,19 @@ TEST(VelkHostTest, RemindShowsTheWindowAsTextWithoutATerminal) {
   EXPECT_EQ(readFileBytes(home.historyFile()), before);
   EXPECT_EQ(velkHost(files, {"remind", "--ui", "window"}).status, 2);
 
-  // Without a terminal the window is text, closed by the input.
-  run = velkHost(files, {"remind"}, "c\nalt+c\n");
+  // Nobody to see a window (no display, no terminal): nothing is removed.
+  {
+    const velktest::ScopedEnv noX("DISPLAY", std::nullopt);
+    const velktest::ScopedEnv noWayland("WAYLAND_DISPLAY", std::nullopt);
+    run = velkHost(files, {"remind"}, "alt+c\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFileBytes(home.historyFile()), before);
+    EXPECT_EQ(velkHost(files, {"remind", "--ui", "desktop"}).status, 1);
+    EXPECT_EQ(readFileBytes(home.historyFile()), before);
+  }
+
+  // The text window, closed by the input.
+  run = velkHost(files, {"remind", "--ui", "text"}, "c\nalt+c\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("| 種別"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("| 利用者証明用 | 0102"), std::string::npos) << run.out;

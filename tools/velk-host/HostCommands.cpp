@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "CertificateFile.h"
@@ -189,12 +190,16 @@ int HostCommands::reminder(bool on) {
 
 int HostCommands::remind(const std::string& ui) {
   const bool onTerminal = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
-  const std::string backend = ui.empty() ? (onTerminal ? "terminal" : "text") : ui;
-  if (backend == "terminal" && !onTerminal) {
+  if (ui == "terminal" && !onTerminal) {
     return failed("--ui terminal needs standard input and output on a terminal");
   }
+  std::unique_ptr<appkit::EventBackend> backend =
+      ui == "auto" ? appkit::EventBackend::automatic() : appkit::EventBackend::named(ui);
+  if (backend == nullptr && ui == "desktop") {
+    return failed("--ui desktop cannot open a window");
+  }
   appkit::Application& application = appkit::Application::shared();
-  application.setEventBackend(appkit::EventBackend::named(backend));
+  application.setEventBackend(std::move(backend));
   std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert();
   // Gives the terminal back before anything else is printed.
   application.setEventBackend(nullptr);

@@ -27,9 +27,10 @@ class HostCommands {
   static int reminder(bool on);
 
   // Runs the reminder (alert()) with its window drawn by the backend `ui`:
-  // "terminal" (full screen) or "text" (standard input and output); "" picks
-  // terminal when standard input and output are terminals, text otherwise.
-  // Then prints the history as list() does. Returns 1 before anything is
-  // touched when "terminal" is asked for without a terminal.
+  // "desktop" (a real window), "terminal" (full screen), "text" (standard
+  // input and output) or "auto" (EventBackend::automatic(): with no window at
+  // all, the reminder gives up and the history stays as it was). Then prints
+  // the history as list() does. Returns 1 before anything is touched when
+  // "desktop" or "terminal" cannot be used.
   static int remind(const std::string& ui);
 };

@@ -4,7 +4,7 @@
 //   velk-host record --class A|S FILE   record a certificate (DER or PEM)
 //   velk-host list                      show the setting and the records
 //   velk-host reminder on|off           set the update-reminder setting
-//   velk-host remind [--ui text|terminal]
+//   velk-host remind [--ui auto|desktop|terminal|text]
 //                                       run the reminder, then show the history
 //
 // Exit status: 0 when the job was done, 1 when it failed, 2 for bad
@@ -56,17 +56,19 @@ int run(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"on", "off"}));
 
-  std::string ui;
+  std::string ui = "auto";
   CLI::App* remind = app.add_subcommand(
       "remind",
       "Show the certificates that expire within three months in the reminder window; once it is "
       "closed they (and the expired ones) leave the history, which is shown afterwards.");
   remind
       ->add_option("--ui", ui,
-                   "how the window is shown: terminal (full screen; Alt+C, Enter or Escape closes "
-                   "it) or text (read events from standard input: alt+c, click, close); default "
-                   "terminal when standard input and output are a terminal, text otherwise")
-      ->check(CLI::IsMember({"text", "terminal"}));
+                   "how the window is shown: desktop (a real window; Alt+C or its button closes "
+                   "it), terminal (full screen; Alt+C, Enter or Escape closes it), text (events "
+                   "read from standard input: alt+c, click, close) or auto: desktop when a display "
+                   "can be opened, else terminal when standard input and output are a terminal, "
+                   "else no window, and the history stays as it is")
+      ->check(CLI::IsMember({"auto", "desktop", "terminal", "text"}));
 
   // Further jobs join here: a subcommand above, its dispatch below.
 

@@ -39,11 +39,15 @@ Application& Application::shared() {
 
 void Application::setEventBackend(std::unique_ptr<EventBackend> backend) {
   backend_ = std::move(backend);
+  backendInstalled_ = true;
 }
 
 ModalResponse Application::runModalForWindow(const std::shared_ptr<Window>& window) {
   if (window == nullptr) {
     return ModalResponseAbort;
+  }
+  if (!backendInstalled_) {
+    setEventBackend(EventBackend::automatic());
   }
   sessions_.push_back(ModalSession{window});
   const std::size_t session = sessions_.size() - 1;

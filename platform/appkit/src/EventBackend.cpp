@@ -1,8 +1,12 @@
 #include "appkit/EventBackend.h"
 
+#include <unistd.h>
+
 #include <cctype>
+#include <cstdlib>
 #include <utility>
 
+#include "DesktopPlugin.h"
 #include "appkit/Button.h"
 #include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
@@ -17,6 +21,25 @@ std::unique_ptr<EventBackend> EventBackend::named(std::string_view name) {
     return std::make_unique<TextEventBackend>();
   }
   if (name == "terminal") {
+    return std::make_unique<TerminalEventBackend>();
+  }
+  if (name == "desktop") {
+    return DesktopPlugin::makeBackend();
+  }
+  return nullptr;
+}
+
+std::unique_ptr<EventBackend> EventBackend::automatic() {
+  auto named = [](const char* variable) {
+    const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe): main thread
+    return value != nullptr && *value != '\0';
+  };
+  if (named("WAYLAND_DISPLAY") || named("DISPLAY")) {
+    if (auto desktop = DesktopPlugin::makeBackend()) {
+      return desktop;
+    }
+  }
+  if (::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
     return std::make_unique<TerminalEventBackend>();
   }
   return nullptr;

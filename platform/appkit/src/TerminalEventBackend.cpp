@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "DisplayWidth.h"
-#include "WindowContents.h"
 #include "appkit/Window.h"
 #include "foundation/Utf8.h"
+#include "appkit/WindowContents.h"
 
 namespace appkit {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "DisplayWidth.h"
-#include "WindowContents.h"
 #include "appkit/Window.h"
+#include "appkit/WindowContents.h"
 
 namespace appkit {
 

@@ -1,4 +1,4 @@
-#include "WindowContents.h"
+#include "appkit/WindowContents.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,6 +23,7 @@ void collect(const std::shared_ptr<View>& view, const std::shared_ptr<Responder>
       contents.focusedButton = static_cast<int>(contents.buttons.size());
     }
     contents.buttons.push_back(button->title());
+    contents.buttonViews.push_back(button);
   }
   if (auto table = std::dynamic_pointer_cast<TableView>(view); table && !contents.hasTable) {
     contents.hasTable = true;
@@ -60,6 +61,8 @@ WindowContents WindowContents::of(Window& window) {
   WindowContents contents;
   contents.title = window.title();
   if (auto content = window.contentView()) {
+    contents.width = content->frameSize().width;
+    contents.height = content->frameSize().height;
     collect(content, window.firstResponder(), contents);
   }
   return contents;

@@ -36,7 +36,8 @@ class VELKAPPKIT_EXPORT Application {
 
   // Installs the backend that draws windows and reads input, replacing (and
   // destroying) the previous one; nullptr leaves posted events as the only
-  // input and draws nothing.
+  // input and draws nothing. An application whose host never installs one
+  // takes EventBackend::automatic() when its first modal loop starts.
   void setEventBackend(std::unique_ptr<EventBackend> backend);
   EventBackend* eventBackend() const { return backend_.get(); }
 
@@ -99,6 +100,7 @@ class VELKAPPKIT_EXPORT Application {
   void windowDidOrderOut(Window& window);
 
   std::unique_ptr<EventBackend> backend_;
+  bool backendInstalled_ = false;
   std::deque<Event> queue_;
   std::vector<std::shared_ptr<Monitor>> monitors_;
   std::uint64_t lastMonitorId_ = 0;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "appkit/AppKitExport.h"
@@ -28,9 +29,23 @@ class VELKAPPKIT_EXPORT EventBackend {
   // an event; nullopt when no input will ever come again.
   virtual std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) = 0;
 
-  // A new backend by name: "text" (standard input and output) or "terminal"
-  // (full screen); nullptr for other names.
+  // A new backend by name: "text" (standard input and output), "terminal"
+  // (full screen) or "desktop" (a real window, from the desktop plugin);
+  // nullptr for other names, and for "desktop" when no window can be opened
+  // (after one line on standard error saying why).
   static std::unique_ptr<EventBackend> named(std::string_view name);
+
+  // The backend for a user who did not pick one: "desktop" when a display is
+  // named (WAYLAND_DISPLAY or DISPLAY) and the desktop plugin opens it, else
+  // "terminal" when standard input and output are terminals, else nullptr:
+  // nobody would see a window, so its modal loop gets no input.
+  static std::unique_ptr<EventBackend> automatic();
+
+  // The desktop plugin's entry point, an extern "C" function of that name:
+  // sets `backend` and returns true, or sets `error` to one line saying why no
+  // window can be opened and returns false.
+  using DesktopPluginEntry = bool (*)(std::unique_ptr<EventBackend>& backend, std::string& error);
+  static constexpr const char* DesktopPluginEntryName = "velkAppKitDesktopBackend";
 
  protected:
   // A press of `key` (one character, or " ", "\r", "\t", "\x1b") for

@@ -18,12 +18,24 @@ class Window;
 // up are weak.
 class VELKAPPKIT_EXPORT View : public Responder {
  public:
+  // A width and a height in points.
+  struct Size {
+    int width = 0;
+    int height = 0;
+  };
+
   View() = default;
-  // Decodes "id" as the identifier.
+  // Decodes "id" as the identifier and "width" and "height" (whole numbers)
+  // as the frame size; throws std::invalid_argument for a size that is not a
+  // whole number from 0 to 10000.
   explicit View(const Coder& coder);
 
   const std::string& identifier() const { return identifier_; }
   void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+
+  // The size of the view's frame; 0 by 0 when none was given.
+  const Size& frameSize() const { return frameSize_; }
+  void setFrameSize(Size size) { frameSize_ = size; }
 
   // The window the view is in, through its superviews; nullptr when none.
   std::shared_ptr<Window> window() const;
@@ -55,6 +67,7 @@ class VELKAPPKIT_EXPORT View : public Responder {
   friend class Window;
 
   std::string identifier_;
+  Size frameSize_;
   std::weak_ptr<View> superview_;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> nextKeyView_;

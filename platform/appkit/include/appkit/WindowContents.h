@@ -1,21 +1,31 @@
 #pragma once
 
 #include <any>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "appkit/AppKitExport.h"
+
 namespace appkit {
 
+class Button;
 class Window;
 
-// What the backends draw of a window: its title, its first table (column
-// titles and the cells' texts, asked of the data source now) and its buttons.
-struct WindowContents {
+// What the backends draw of a window: its title, its content view's size, its
+// first table (column titles and the cells' texts, asked of the data source
+// now) and its buttons.
+struct VELKAPPKIT_EXPORT WindowContents {
   std::string title;
+  // The content view's frame size in points; 0 where it has none.
+  int width = 0;
+  int height = 0;
   bool hasTable = false;
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> buttons;
+  // The buttons themselves, in the order of `buttons`.
+  std::vector<std::weak_ptr<Button>> buttonViews;
   // Index in `buttons` of the window's first responder; -1 when that is not
   // one of them.
   int focusedButton = -1;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Finds out, before any QApplication exists, whether Qt can open a window:
+// QApplication ends the process when its platform cannot start.
+class DisplayProbe {
+ public:
+  DisplayProbe() = delete;
+
+  // The Qt platform to start: "" to leave the choice to Qt (QT_QPA_PLATFORM
+  // names one that needs no display server, such as "offscreen"), "xcb" or
+  // "wayland". nullopt, with `error` set to one line, when no display server
+  // named by the environment accepts a connection.
+  static std::optional<std::string> platform(std::string& error);
+};

@@ -1,0 +1,204 @@
+#include "QtWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScreen>
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <utility>
+
+#include "appkit/Window.h"
+#include "appkit/WindowContents.h"
+
+namespace {
+
+constexpr int kCellPadding = 24;
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+// A button title as Qt shows it: '&' stays an ampersand, not a mnemonic.
+QString buttonTitle(const std::string& title) {
+  return qt(title).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+Qt::WindowFlags flagsFor(appkit::WindowStyleMask mask) {
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+  if ((mask & appkit::WindowStyleMaskTitled) != 0) {
+    flags |= Qt::WindowTitleHint;
+  }
+  if ((mask & appkit::WindowStyleMaskClosable) != 0) {
+    flags |= Qt::WindowCloseButtonHint;
+  }
+  if ((mask & appkit::WindowStyleMaskMiniaturizable) != 0) {
+    flags |= Qt::WindowMinimizeButtonHint;
+  }
+  if ((mask & appkit::WindowStyleMaskResizable) != 0) {
+    flags |= Qt::WindowMaximizeButtonHint;
+  }
+  return flags;
+}
+
+// A key press as the appkit backends type it; nullopt for a modifier key alone
+// and keys that type nothing.
+std::optional<QtWindowInput> keyInput(const QKeyEvent& event) {
+  QtWindowInput input;
+  const Qt::KeyboardModifiers modifiers = event.modifiers();
+  if (modifiers.testFlag(Qt::ShiftModifier)) {
+    input.modifierFlags |= appkit::EventModifierFlagShift;
+  }
+  if (modifiers.testFlag(Qt::ControlModifier)) {
+    input.modifierFlags |= appkit::EventModifierFlagControl;
+  }
+  if (modifiers.testFlag(Qt::AltModifier)) {
+    input.modifierFlags |= appkit::EventModifierFlagOption;
+  }
+  if (modifiers.testFlag(Qt::MetaModifier)) {
+    input.modifierFlags |= appkit::EventModifierFlagCommand;
+  }
+  const int key = event.key();
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+    input.key = std::string(1, static_cast<char>('a' + (key - Qt::Key_A)));
+    return input;
+  }
+  static constexpr std::array<std::pair<int, const char*>, 6> kNamedKeys = {
+      {{Qt::Key_Return, "\r"},
+       {Qt::Key_Enter, "\r"},
+       {Qt::Key_Space, " "},
+       {Qt::Key_Tab, "\t"},
+       {Qt::Key_Backtab, "\t"},
+       {Qt::Key_Escape, "\x1b"}}};
+  for (const auto& [code, text] : kNamedKeys) {
+    if (key == code) {
+      input.key = text;
+      return input;
+    }
+  }
+  const QString text = event.text();
+  if (text.isEmpty() || !text.at(0).isPrint()) {
+    return std::nullopt;
+  }
+  input.key = text.toStdString();
+  return input;
+}
+
+}  // namespace
+
+QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
+    : QWidget(nullptr, flagsFor(window.styleMask())), onInput_(std::move(onInput)), layout_(this) {
+  setWindowModality(Qt::ApplicationModal);
+  const appkit::WindowContents contents = appkit::WindowContents::of(window);
+  if (contents.hasTable) {
+    table_ = std::make_unique<QTableView>(this);
+    table_->setModel(&model_);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->setFocusPolicy(Qt::NoFocus);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout_.addWidget(table_.get());
+  }
+  buttonRow_.addStretch();
+  for (std::size_t i = 0; i < contents.buttons.size(); ++i) {
+    auto button = std::make_unique<QPushButton>(this);
+    // Neither Enter nor a mnemonic may press it behind the window's back.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    connect(button.get(), &QPushButton::clicked, this, [this, view = contents.buttonViews[i]] {
+      QtWindowInput input;
+      input.kind = QtWindowInput::Kind::ButtonClick;
+      input.button = view;
+      onInput_(input);
+    });
+    buttonRow_.addWidget(button.get());
+    buttons_.push_back(std::move(button));
+  }
+  layout_.addLayout(&buttonRow_);
+  refresh(window);
+  fitAndCentre(contents.width, contents.height,
+               (window.styleMask() & appkit::WindowStyleMaskResizable) != 0);
+  qApp->installEventFilter(this);
+}
+
+QtWindow::~QtWindow() = default;
+
+void QtWindow::refresh(appkit::Window& window) {
+  appkit::WindowContents contents = appkit::WindowContents::of(window);
+  setWindowTitle(qt(contents.title));
+  if (table_ != nullptr) {
+    model_.setContents(std::move(contents.columns), std::move(contents.rows));
+    table_->resizeColumnsToContents();
+    // Room on either side of the widest text.
+    for (int column = 0; column < model_.columnCount({}); ++column) {
+      table_->setColumnWidth(column, table_->columnWidth(column) + kCellPadding);
+    }
+  }
+  for (std::size_t i = 0; i < buttons_.size() && i < contents.buttons.size(); ++i) {
+    buttons_[i]->setText(buttonTitle(contents.buttons[i]));
+  }
+  if (contents.focusedButton >= 0 &&
+      static_cast<std::size_t>(contents.focusedButton) < buttons_.size()) {
+    buttons_[static_cast<std::size_t>(contents.focusedButton)]->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void QtWindow::fitAndCentre(int width, int height, bool resizable) {
+  if (table_ != nullptr) {
+    // Every column and row shows whole: the table is at least as large as
+    // its header and cells.
+    const int frame = 2 * table_->frameWidth();
+    const int columnsWidth = table_->horizontalHeader()->length() + frame;
+    const int rowsHeight =
+        table_->horizontalHeader()->height() + table_->verticalHeader()->length() + frame;
+    table_->setMinimumSize(columnsWidth, rowsHeight);
+  }
+  const QSize hint = layout_.sizeHint();
+  const QSize size(std::max(width, hint.width()), std::max(height, hint.height()));
+  if (resizable) {
+    resize(size);
+  } else {
+    setFixedSize(size);
+  }
+  if (const QScreen* screen = this->screen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+  }
+}
+
+bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
+  const auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr || widget->window() != this) {
+    return false;
+  }
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      // The key press comes as such, not as a shortcut or mnemonic.
+      event->accept();
+      return true;
+    case QEvent::KeyPress:
+      if (auto input = keyInput(*static_cast<QKeyEvent*>(event))) {
+        onInput_(*input);
+      }
+      return true;
+    case QEvent::KeyRelease:
+      return true;
+    case QEvent::FocusIn:
+      // Shows where the keyboard focus is before any key has moved it: Qt
+      // draws the focus only after Tab unless the window says otherwise.
+      setAttribute(Qt::WA_KeyboardFocusChange);
+      return false;
+    default:
+      return false;
+  }
+}
+
+void QtWindow::closeEvent(QCloseEvent* event) {
+  // The title bar's close button: the appkit window decides whether it closes.
+  event->ignore();
+  QtWindowInput input;
+  input.kind = QtWindowInput::Kind::CloseButton;
+  onInput_(input);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "appkit/Event.h"
+
+#include "QtTableModel.h"
+
+namespace appkit {
+class Button;
+class Window;
+}  // namespace appkit
+
+// What the user did in a QtWindow, before it becomes an appkit event.
+struct QtWindowInput {
+  enum class Kind { KeyPress, ButtonClick, CloseButton };
+  Kind kind = Kind::KeyPress;
+  appkit::EventModifierFlags modifierFlags = 0;
+  // KeyPress: one character, or " ", "\r", "\t", "\x1b".
+  std::string key;
+  // ButtonClick: the button clicked.
+  std::weak_ptr<appkit::Button> button;
+};
+
+// The Qt widget that shows one appkit window: its title and content size, its
+// table with the column titles and the cells' texts, and its buttons, the
+// focused one with the keyboard focus. Application-modal, centred on its
+// screen, fixed in size unless the window is resizable.
+//
+// Qt decides nothing about the window: every key press in it (shortcuts and
+// mnemonics included), a click on one of its buttons and its title bar's
+// close button are handed to `onInput` and otherwise swallowed, so that they
+// take the appkit path (local monitors, then the window).
+class QtWindow : public QWidget {
+ public:
+  using InputHandler = std::function<void(const QtWindowInput& input)>;
+
+  QtWindow(appkit::Window& window, InputHandler onInput);
+  ~QtWindow() override;
+  QtWindow(const QtWindow&) = delete;
+  QtWindow& operator=(const QtWindow&) = delete;
+
+  // Draws `window`'s title, table and button titles again.
+  void refresh(appkit::Window& window);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void fitAndCentre(int width, int height, bool resizable);
+
+  InputHandler onInput_;
+  // Children are members, so they go before the widget does.
+  QVBoxLayout layout_;
+  QtTableModel model_;
+  std::unique_ptr<QTableView> table_;  // only when the window has a table
+  QHBoxLayout buttonRow_;
+  std::vector<std::unique_ptr<QPushButton>> buttons_;
+};

@@ -1,0 +1,184 @@
+// The desktop backend under Qt's offscreen platform, through the reminder's
+// real storyboard and view controller: what the window shows, which input
+// closes it, in a host's QApplication and in one of the backend's own.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
+#include "appkit/Application.h"
+#include "appkit/EventBackend.h"
+#include "foundation/Clock.h"
+#include "support/CertificateFactory.h"
+#include "support/ScopedEnv.h"
+#include "support/ScopedMonitor.h"
+#include "support/TempDir.h"
+#include "support/TempHome.h"
+
+namespace {
+
+constexpr const char* kTitle = "証明書の有効期限のお知らせ";
+// Today is 15 January 2026: two records expire within three months, one
+// later, one has expired.
+constexpr const char* kHistory =
+    "1\n"
+    "S,0A,2026-03-01,2025-06-01 10:00:00\n"
+    "A,0102,2026-02-14,2025-06-01 10:00:00\n"
+    "S,0FF,2027-06-30,2025-06-01 10:00:00\n"
+    "A,0777,2026-01-01,2025-06-01 10:00:00\n";
+constexpr const char* kAfterClose = "1\nS,0FF,2027-06-30,2025-06-01 10:00:00\n";
+
+class QtBackendTest : public testing::Test {
+ protected:
+  QtBackendTest() {
+    // The members below come first: offscreen is chosen before the backend.
+    std::filesystem::create_directories(home.appDir());
+    appkit::Application::shared().setEventBackend(appkit::EventBackend::named("desktop"));
+  }
+  ~QtBackendTest() override { appkit::Application::shared().setEventBackend(nullptr); }
+
+  // Runs alert() on `history`; returns the history afterwards.
+  std::string alert() {
+    velktest::writeFileBytes(home.historyFile(), kHistory);
+    std::make_shared<VelkUpdateReminderDialog>(std::nullopt, nullptr)->alert();
+    watchdog.reset();
+    return velktest::readFileBytes(home.historyFile());
+  }
+
+  // The reminder's window while it is on screen; nullptr when none is.
+  static QWidget* reminderWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->isVisible() && widget->windowTitle() == QString::fromUtf8(kTitle)) {
+        return widget;
+      }
+    }
+    return nullptr;
+  }
+
+  using Step = std::function<void(QWidget&)>;
+
+  // Runs `steps` one after another from the host's event loop while alert()
+  // waits for input, each on the reminder's window. A window still up ten
+  // seconds later fails the test at once rather than at ctest's timeout.
+  void whileShown(std::vector<Step> steps) {
+    runStep(std::make_shared<const std::vector<Step>>(std::move(steps)), 0);
+    watchdog = std::make_unique<QObject>();
+    QTimer::singleShot(std::chrono::seconds(10), watchdog.get(), [] {
+      ADD_FAILURE() << "the steps did not close the window";
+      std::_Exit(1);
+    });
+  }
+  static void runStep(const std::shared_ptr<const std::vector<Step>>& steps, std::size_t i) {
+    QTimer::singleShot(0, [steps, i] {
+      QWidget* window = reminderWindow();
+      ASSERT_NE(window, nullptr) << "step " << i;
+      (*steps)[i](*window);
+      if (i + 1 < steps->size()) {
+        runStep(steps, i + 1);
+      }
+    });
+  }
+
+  std::unique_ptr<QObject> watchdog;  // while whileShown()'s steps run
+  // No display needed, whatever the environment names.
+  velktest::ScopedEnv platform{"QT_QPA_PLATFORM", "offscreen"};
+  velktest::TempHome home;
+  foundation::ScopedClock clock{[] {
+    return foundation::Date(
+        velktest::CertificateFactory::localNoon(std::chrono::year{2026} / 1 / 15));
+  }};
+};
+
+QPushButton& closeButton(QWidget& window) {
+  auto* button = window.findChild<QPushButton*>();
+  EXPECT_NE(button, nullptr);
+  return *button;
+}
+
+TEST_F(QtBackendTest, InAHostApplicationShowsTheRecordsAndClosesOnlyAsTheControllerSays) {
+  int argc = 1;
+  std::string name = "host";
+  std::array<char*, 2> argv = {name.data(), nullptr};
+  QApplication host(argc, argv.data());
+  QWidget hostWindow;
+  hostWindow.show();
+
+  auto shows = [&](QWidget& window) {
+    EXPECT_EQ(QApplication::activeModalWidget(), &window);
+    EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "not resizable";
+    EXPECT_GE(window.width(), 560);
+    auto* table = window.findChild<QTableView*>();
+    ASSERT_NE(table, nullptr);
+    const QAbstractItemModel& model = *table->model();
+    const std::vector<std::vector<QString>> expected = {
+        {"種別", "シリアル番号", "有効期限の満了日"},
+        {"利用者証明用", "0102", "令和8年2月14日"},
+        {"署名用", "0A", "令和8年3月1日"}};
+    ASSERT_EQ(model.columnCount(), 3);
+    ASSERT_EQ(model.rowCount(), 2);
+    for (int column = 0; column < 3; ++column) {
+      EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(), expected[0][column]);
+      for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(model.index(row, column).data().toString(), expected[row + 1][column]);
+        EXPECT_GE(table->columnWidth(column),
+                  table->fontMetrics().horizontalAdvance(expected[row + 1][column]));
+      }
+    }
+    EXPECT_EQ(window.focusWidget(), &closeButton(window));
+    EXPECT_EQ(closeButton(window).text(), "閉じる");
+  };
+  auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [key, modifiers](QWidget& window) {
+      QTest::keyClick(&closeButton(window), key, modifiers);
+    };
+  };
+  // Plain C, Shift+Alt+C and Escape leave the window up; Alt+C closes it.
+  whileShown({shows, press(Qt::Key_C), press(Qt::Key_C, Qt::AltModifier | Qt::ShiftModifier),
+              press(Qt::Key_Escape), press(Qt::Key_C, Qt::AltModifier)});
+  EXPECT_EQ(alert(), kAfterClose);
+
+  // Enter on the button, a click on it and the title bar's close button.
+  const std::vector<Step> closers = {
+      press(Qt::Key_Return),
+      [](QWidget& window) { QTest::mouseClick(&closeButton(window), Qt::LeftButton); },
+      [](QWidget& window) { window.close(); }};
+  for (const auto& closer : closers) {
+    whileShown({closer});
+    EXPECT_EQ(alert(), kAfterClose);
+  }
+  EXPECT_EQ(reminderWindow(), nullptr);
+  EXPECT_EQ(QApplication::instance(), &host);
+  EXPECT_TRUE(hostWindow.isVisible());
+}
+
+TEST_F(QtBackendTest, WithoutAHostApplicationMakesOneForEachWindow) {
+  ASSERT_EQ(QApplication::instance(), nullptr);
+  for (int run = 0; run < 2; ++run) {
+    bool shown = false;
+    const velktest::ScopedMonitor look([&](const appkit::Event& event) {
+      shown = QApplication::instance() != nullptr && reminderWindow() != nullptr;
+      return event;
+    });
+    appkit::Application::shared().postEvent(
+        appkit::Event::keyEvent(appkit::EventModifierFlagOption, "c", "c"), false);
+    EXPECT_EQ(alert(), kAfterClose) << "run " << run;
+    EXPECT_TRUE(shown) << "run " << run;
+    EXPECT_EQ(QApplication::instance(), nullptr) << "run " << run;
+  }
+}
+
+}  // namespace
