@@ -37,9 +37,22 @@ constexpr int kLinesPerSizeCheck = 16;
 constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
 constexpr mode_t kFileMode = 0644;
 
+constexpr std::string_view kStateHomeEntry = "XDG_STATE_HOME=";
+
 std::string_view environmentView(const char* name) {
   const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+// The place of the first "XDG_STATE_HOME=" entry in the environment (the one
+// getenv() finds), or nullptr.
+char** stateHomeSlot() {
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    if (std::string_view(*entry).starts_with(kStateHomeEntry)) {
+      return entry;
+    }
+  }
+  return nullptr;
 }
 
 // The monotonic clock at the resolution of the kernel tick: plenty for
@@ -109,7 +122,18 @@ void LogSink::write(std::string_view line) noexcept {
 }
 
 bool LogSink::locate() {
-  const std::string_view stateHome = environmentView("XDG_STATE_HOME");
+  // The environment's array first: when it has been replaced, the old one
+  // may be freed.
+  if (located_ && stateHomeSlot_ != nullptr && environ == environmentSeen_ &&
+      *stateHomeSlot_ == stateHomeEntry_) {
+    return false;
+  }
+  char** const slot = stateHomeSlot();
+  const std::string_view stateHome =
+      slot != nullptr ? std::string_view(*slot).substr(kStateHomeEntry.size()) : std::string_view();
+  environmentSeen_ = environ;
+  stateHomeSlot_ = stateHome.empty() ? nullptr : slot;
+  stateHomeEntry_ = stateHome.empty() ? nullptr : *slot;
   const std::string_view home = stateHome.empty() ? environmentView("HOME") : std::string_view();
   if (located_ && stateHome == stateHomeSeen_ && home == homeSeen_) {
     return false;

@@ -14,7 +14,9 @@
 //
 // The file is <base>/velk/logs/<fileName>, where <base> is $XDG_STATE_HOME, or
 // $HOME/.local/state when that is unset or empty. The variables are looked at
-// on every line, so changing them moves the log at once. Each line reaches the
+// on every line, so changing them (setenv, unsetenv, putenv) moves the log at
+// once; while XDG_STATE_HOME is set, a line only checks that its entry in the
+// environment is still the one the path comes from. Each line reaches the
 // file in one write(2) on an O_APPEND descriptor, so lines of concurrent
 // writers never interleave. When the file reaches kRotateSize it is renamed to
 // <fileName>.1 (older ones move up to .kKeptFiles, the oldest is dropped) under
@@ -61,6 +63,12 @@ class LogSink {
   const std::string fileName_;
 
   bool located_ = false;
+  // Where the XDG_STATE_HOME the path comes from is in the environment: the
+  // array, the entry's place in it and the entry; no place when it is unset
+  // or empty. setenv() and unsetenv() replace, move or reallocate them.
+  char** environmentSeen_ = nullptr;
+  char** stateHomeSlot_ = nullptr;
+  const char* stateHomeEntry_ = nullptr;
   std::string stateHomeSeen_;  // XDG_STATE_HOME the path comes from
   std::string homeSeen_;       // HOME the path comes from, when it counts
   std::string folder_;
