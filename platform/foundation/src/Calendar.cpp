@@ -77,25 +77,48 @@ std::optional<std::int64_t> instantOfWallTime(std::int64_t local) {
   return local - *before;
 }
 
-// Makes the C library's time zone follow the TZ variable as it is now.
+// Guards the C library's time zone and what is kept about it here.
+std::mutex timeZoneMutex;
+// Counts the time zones followed: a result kept from an earlier count is of
+// another zone.
+std::uint64_t timeZoneCount = 0;
+
+// Makes the C library's time zone follow the TZ variable as it is now. Call
+// it with timeZoneMutex held.
 // tzset() runs only when TZ differs from what it was at the last call here:
 // with TZ unset, every tzset() looks at the zone file again (a stat of
 // /etc/localtime), which is most of the cost of a conversion. A zone file
 // replaced while the process runs is therefore not noticed, just as
 // localtime_r() alone does not notice it.
 void followTimeZoneVariable() {
-  static std::mutex mutex;
-  static bool followed = false;
   static std::optional<std::string> lastZone;
-  const std::lock_guard<std::mutex> guard(mutex);
   const char* zone = std::getenv("TZ");  // NOLINT(concurrency-mt-unsafe)
   const bool same = zone == nullptr ? !lastZone.has_value() : lastZone == zone;
-  if (followed && same) {
+  if (timeZoneCount != 0 && same) {
     return;
   }
   ::tzset();
-  followed = true;
+  ++timeZoneCount;
   lastZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
+}
+
+// instantOfWallTime() in the time zone TZ names now. The results of the wall
+// times converted lately are kept: a conversion costs several localtime_r()
+// calls, and a job converts the same few dates again and again.
+std::optional<std::int64_t> instantOfWallTimeNow(std::int64_t local) {
+  struct Kept {
+    std::uint64_t zone = 0;  // timeZoneCount of the result; 0: none
+    std::int64_t local = 0;
+    std::optional<std::int64_t> instant;
+  };
+  static std::array<Kept, 64> kept;
+  const std::lock_guard<std::mutex> guard(timeZoneMutex);
+  followTimeZoneVariable();
+  Kept& entry = kept[static_cast<std::uint64_t>(local) % kept.size()];
+  if (entry.zone != timeZoneCount || entry.local != local) {
+    entry = {timeZoneCount, local, instantOfWallTime(local)};
+  }
+  return entry.instant;
 }
 
 bool inRange(const std::optional<int>& field, int low, int high) {
@@ -110,8 +133,11 @@ DateComponents Calendar::dateComponents(const Date& date) const {
   const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
   const auto time = static_cast<std::time_t>(seconds.count());
-  followTimeZoneVariable();
   std::tm fields{};
+  {
+    const std::lock_guard<std::mutex> guard(timeZoneMutex);
+    followTimeZoneVariable();
+  }
   if (::localtime_r(&time, &fields) == nullptr) {
     return {};
   }
@@ -143,8 +169,7 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
                                 components.hour.value_or(0) * std::int64_t{3600} +
                                 components.minute.value_or(0) * std::int64_t{60} +
                                 components.second.value_or(0);
-  followTimeZoneVariable();
-  const std::optional<std::int64_t> instant = instantOfWallTime(wallTime);
+  const std::optional<std::int64_t> instant = instantOfWallTimeNow(wallTime);
   if (!instant) {
     return std::nullopt;
   }
