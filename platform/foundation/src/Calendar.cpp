@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "EnvironmentSnapshot.h"
+
 namespace foundation {
 
 namespace {
@@ -84,14 +86,21 @@ std::mutex timeZoneMutex;
 std::uint64_t timeZoneCount = 0;
 
 // Makes the C library's time zone follow the TZ variable as it is now. Call
-// it with timeZoneMutex held.
+// it with timeZoneMutex held. TZ is looked at only when the environment has
+// changed.
 // tzset() runs only when TZ differs from what it was at the last call here:
 // with TZ unset, every tzset() looks at the zone file again (a stat of
 // /etc/localtime), which is most of the cost of a conversion. A zone file
 // replaced while the process runs is therefore not noticed, just as
 // localtime_r() alone does not notice it.
 void followTimeZoneVariable() {
+  static std::uint64_t environmentVersion = 0;
   static std::optional<std::string> lastZone;
+  const std::uint64_t version = EnvironmentSnapshot::version();
+  if (version == environmentVersion) {
+    return;
+  }
+  environmentVersion = version;
   const char* zone = std::getenv("TZ");  // NOLINT(concurrency-mt-unsafe)
   const bool same = zone == nullptr ? !lastZone.has_value() : lastZone == zone;
   if (timeZoneCount != 0 && same) {
@@ -111,10 +120,12 @@ std::optional<std::int64_t> instantOfWallTimeNow(std::int64_t local) {
     std::int64_t local = 0;
     std::optional<std::int64_t> instant;
   };
-  static std::array<Kept, 64> kept;
+  static std::array<Kept, 64> kept;  // indexed by the top 6 bits of a hash
   const std::lock_guard<std::mutex> guard(timeZoneMutex);
   followTimeZoneVariable();
-  Kept& entry = kept[static_cast<std::uint64_t>(local) % kept.size()];
+  // Spread by a multiplicative hash: the wall times are often midnights, all
+  // alike modulo any small power of two.
+  Kept& entry = kept[(static_cast<std::uint64_t>(local) * 0x9E3779B97F4A7C15U) >> 58U];
   if (entry.zone != timeZoneCount || entry.local != local) {
     entry = {timeZoneCount, local, instantOfWallTime(local)};
   }

@@ -25,7 +25,6 @@ constexpr std::size_t kShortLine = 1024;
 // What each thread keeps between lines, so that a line costs no allocation,
 // no system call besides its write, and one time zone conversion a second.
 struct ThreadState {
-  std::string line;
   std::array<char, kShortLine> shortLine;
   // The ids of the calling thread, asked of the kernel once per thread, and
   // their text "pid:tid".
@@ -42,8 +41,11 @@ struct ThreadState {
 };
 
 // Initial-exec: the library is loaded with the program, so its thread's
-// state is found at a fixed offset, without a call per line.
+// state is found at a fixed offset, without a call per line. It is trivially
+// destructible and constant-initialised, so that no guard is checked either;
+// the buffer of long lines is kept apart for that reason.
 thread_local ThreadState threadState __attribute__((tls_model("initial-exec")));
+thread_local std::string longLine;
 
 // Writes `value` as exactly `width` decimal digits, zero-padded, and returns
 // the end.
@@ -166,34 +168,41 @@ void appendEscaped(std::string& out, std::string_view message) {
 }
 
 // Whether escaping leaves `message` as it is: printable ASCII without a
-// backslash, as nearly every message is. Looks at eight bytes at a time: a
-// byte of `word` is below 0x20, 0x7F or above, or a backslash exactly when
-// the high bit of its byte in the result is set.
+// backslash, as nearly every message is. Looks at eight bytes at a time;
+// the result has a byte's high bit set for a byte below 0x20 or from 0x7F
+// up (a borrow or carry that crosses bytes starts at such a byte), and is
+// not 0 when a byte is a backslash.
 std::uint64_t unusualBytes(std::uint64_t word) {
   constexpr std::uint64_t kOnes = 0x0101010101010101;
   constexpr std::uint64_t kHighBits = 0x8080808080808080;
-  const auto zeroBytes = [](std::uint64_t value) { return (value - kOnes) & ~value & kHighBits; };
-  const std::uint64_t below20 = (word - kOnes * 0x20) & ~word & kHighBits;
-  return below20 | (word & kHighBits) | zeroBytes(word ^ (kOnes * 0x7F)) |
-         zeroBytes(word ^ (kOnes * '\\'));
+  const std::uint64_t backslashes = word ^ (kOnes * '\\');
+  return ((word - kOnes * 0x20) | (word + kOnes) | word | ((backslashes - kOnes) & ~backslashes)) &
+         kHighBits;
+}
+
+std::uint64_t wordAt(std::string_view text, std::size_t offset) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, text.data() + offset, sizeof word);
+  return word;
 }
 
 bool escapesToItself(std::string_view message) {
-  std::size_t i = 0;
-  for (; i + 8 <= message.size(); i += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, message.data() + i, 8);
-    if (unusualBytes(word) != 0) {
-      return false;
+  const std::size_t size = message.size();
+  if (size < 8) {
+    for (const char c : message) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
+        return false;
+      }
     }
+    return true;
   }
-  for (; i < message.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(message[i]);
-    if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
-      return false;
-    }
+  std::uint64_t unusual = 0;
+  for (std::size_t i = 0; i + 8 < size; i += 8) {
+    unusual |= unusualBytes(wordAt(message, i));
   }
-  return true;
+  // The last eight bytes, which may overlap the last word read above.
+  return (unusual | unusualBytes(wordAt(message, size - 8))) == 0;
 }
 
 }  // namespace
@@ -237,7 +246,7 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
       sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)));
       return;
     }
-    std::string& line = state.line;
+    std::string& line = longLine;
     std::array<char, kHeadSize> head{};
     line.assign(head.data(), putHead(head.data(), state, level));
     line += className;
