@@ -2,34 +2,58 @@
 
 #include <unistd.h>
 
-#include <mutex>
-#include <vector>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstring>
 
 namespace foundation {
 
+namespace {
+
+// Environments with more entries than this are taken as changed on every
+// call: correct, only slower.
+constexpr std::size_t kKeptEntries = 256;
+
+// What the calling thread saw of the environment at its last call.
+struct Seen {
+  char** array;
+  std::size_t count;  // entries kept, the closing nullptr included; 0: none
+  std::array<char*, kKeptEntries> entries;
+};
+
+// Per thread, so that no lock is taken; initial-exec and trivial, so that
+// it is found at a fixed offset without a guard.
+thread_local Seen seen __attribute__((tls_model("initial-exec")));
+
+// Changes seen by any thread; a thread that sees one counts it, so that a
+// change seen by several threads is counted more than once, which only
+// makes callers work a value out again.
+std::atomic<std::uint64_t> changes{1};
+
+}  // namespace
+
 std::uint64_t EnvironmentSnapshot::version() {
-  static std::mutex mutex;
-  static char** array = nullptr;
-  // The entries' pointers as they were, ending in nullptr; empty at first.
-  static std::vector<char*> entries;
-  static std::uint64_t count = 0;
-  const std::lock_guard<std::mutex> guard(mutex);
-  bool same = !entries.empty() && environ == array && environ != nullptr;
-  // Stops at the first difference, so a shorter array is never read past its
-  // end.
-  for (std::size_t i = 0; same && i < entries.size(); ++i) {
-    same = environ[i] == entries[i];
+  char** const array = environ;
+  // A shorter array at the same place still has the room the longer one had
+  // (setenv() and unsetenv() never shrink it), so comparing the kept count
+  // of entries reads nothing outside it.
+  if (seen.count != 0 && array == seen.array && array != nullptr &&
+      std::memcmp(array, seen.entries.data(), seen.count * sizeof(char*)) == 0) {
+    return changes.load(std::memory_order_relaxed);
   }
-  if (!same) {
-    array = environ;
-    entries.clear();
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-      entries.push_back(*entry);
-    }
-    entries.push_back(nullptr);
+  seen.array = array;
+  seen.count = 0;
+  std::size_t count = 0;
+  while (array != nullptr && count < kKeptEntries && array[count] != nullptr) {
+    seen.entries[count] = array[count];
     ++count;
   }
-  return count;
+  if (array != nullptr && count < kKeptEntries) {
+    seen.entries[count] = nullptr;
+    seen.count = count + 1;
+  }
+  return changes.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 }  // namespace foundation

@@ -25,7 +25,7 @@ constexpr std::size_t kShortLine = 1024;
 // What each thread keeps between lines, so that a line costs no allocation,
 // no system call besides its write, and one time zone conversion a second.
 struct ThreadState {
-  std::array<char, kShortLine> shortLine;
+  std::array<char, kShortLine> shortLine{};
   // The ids of the calling thread, asked of the kernel once per thread, and
   // their text "pid:tid".
   pid_t pid = 0;
@@ -43,9 +43,8 @@ struct ThreadState {
 // Initial-exec: the library is loaded with the program, so its thread's
 // state is found at a fixed offset, without a call per line. It is trivially
 // destructible and constant-initialised, so that no guard is checked either;
-// the buffer of long lines is kept apart for that reason.
+// the buffer of long lines is kept apart (in write()) for that reason.
 thread_local ThreadState threadState __attribute__((tls_model("initial-exec")));
-thread_local std::string longLine;
 
 // Writes `value` as exactly `width` decimal digits, zero-padded, and returns
 // the end.
@@ -246,6 +245,7 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
       sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)));
       return;
     }
+    thread_local std::string longLine;
     std::string& line = longLine;
     std::array<char, kHeadSize> head{};
     line.assign(head.data(), putHead(head.data(), state, level));
