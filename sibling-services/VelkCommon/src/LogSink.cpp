@@ -17,12 +17,6 @@
 
 namespace {
 
-// After a failed open, lines are dropped without trying again for this long,
-// so a broken log folder costs callers next to nothing.
-constexpr auto kOpenRetryDelay = std::chrono::seconds(1);
-// How often the path is compared with the open file, so that a log file that
-// someone else removed or renamed is created afresh.
-constexpr auto kPathCheckInterval = std::chrono::seconds(1);
 // How long a writer waits for another writer that is rotating the file.
 constexpr std::int64_t kRotateLockWait = 200;
 // When the file cannot be rotated now, how much more is written before the
@@ -55,15 +49,6 @@ char** stateHomeSlot() {
   return nullptr;
 }
 
-// The monotonic clock at the resolution of the kernel tick: plenty for
-// second-long intervals, and cheaper to read than the precise one.
-std::chrono::steady_clock::time_point coarseNow() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
-                                               std::chrono::nanoseconds(now.tv_nsec));
-}
-
 // One write(2) of all of `data`; false when it did not reach the file whole.
 bool writeOnce(int fd, std::string_view data) {
   for (;;) {
@@ -81,26 +66,31 @@ bool writeOnce(int fd, std::string_view data) {
 
 LogSink::LogSink(std::string fileName) : fileName_(std::move(fileName)) {}
 
-void LogSink::write(std::string_view line) noexcept {
+void LogSink::write(std::string_view line, time_t second) noexcept {
   try {
     const std::lock_guard<std::mutex> guard(mutex_);
     locate();
-    const Clock::time_point now = coarseNow();
-    if (fd_.valid() && now >= nextPathCheck_) {
-      nextPathCheck_ = now + kPathCheckInterval;
+    // Once a second the path is compared with the open file, so that a log
+    // file that someone else removed or renamed is created afresh.
+    if (fd_.valid() && second != pathCheckedIn_) {
+      pathCheckedIn_ = second;
       if (!pathNamesOpenFile()) {
         fd_.reset();
       }
     }
     if (!fd_.valid()) {
-      if (now < nextOpenTry_) {
+      // After a failed open, lines are dropped without trying again within
+      // that second, so a broken log folder costs callers next to nothing.
+      if (openFailed_ && second == openFailedIn_) {
         return;
       }
       if (!open()) {
-        nextOpenTry_ = now + kOpenRetryDelay;
+        openFailed_ = true;
+        openFailedIn_ = second;
         return;
       }
-      nextPathCheck_ = now + kPathCheckInterval;
+      openFailed_ = false;
+      pathCheckedIn_ = second;
     }
     if (!writeOnce(fd_.get(), line)) {
       return;
@@ -114,7 +104,7 @@ void LogSink::write(std::string_view line) noexcept {
     linesSinceSizeCheck_ = 0;
     knownEnd_ = ::lseek(fd_.get(), 0, SEEK_CUR);
     if (knownEnd_ >= rotateAt_) {
-      rotate(line, knownEnd_);
+      rotate(line, knownEnd_, second);
     }
   } catch (...) {
     // The line is dropped; logging never fails its caller.
@@ -144,7 +134,7 @@ bool LogSink::locate() {
   folder_ = xdgBaseDirectory("XDG_STATE_HOME", ".local/state") + "/velk/logs";
   path_ = folder_ + "/" + fileName_;
   fd_.reset();
-  nextOpenTry_ = {};
+  openFailed_ = false;
   return true;
 }
 
@@ -175,7 +165,7 @@ bool LogSink::pathNamesOpenFile() const {
   return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
 }
 
-void LogSink::rotate(std::string_view line, off_t end) {
+void LogSink::rotate(std::string_view line, off_t end, time_t second) {
   VelkLockController rotation(path_ + ".lock");
   struct stat own {};
   if (!rotation.lock(kRotateLockWait) || ::fstat(fd_.get(), &own) != 0) {
@@ -197,7 +187,8 @@ void LogSink::rotate(std::string_view line, off_t end) {
   // one is either kept as an old file, or, when it has meanwhile been
   // dropped as the oldest, the line goes again into the new file.
   if (!open()) {
-    nextOpenTry_ = coarseNow() + kOpenRetryDelay;
+    openFailed_ = true;
+    openFailedIn_ = second;
     return;
   }
   if (own.st_nlink == 0) {

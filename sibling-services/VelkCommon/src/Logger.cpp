@@ -119,12 +119,10 @@ const char* localDateTime(ThreadState& state, time_t second) {
   return state.dateTime.data();
 }
 
-// Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for now and returns the
+// Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for `now` and returns the
 // end; `out` has room for kHeadSize characters.
 constexpr std::size_t kHeadSize = 96;
-char* putHead(char* out, ThreadState& state, std::string_view level) {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
+char* putHead(char* out, ThreadState& state, std::string_view level, const timespec& now) {
   out = std::copy_n(localDateTime(state, now.tv_sec), state.dateTime.size(), out);
   *out++ = '.';
   out = putDigits(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
@@ -231,10 +229,14 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
   try {
     ThreadState& state = stateOfThisThread();
     const std::string_view className = caller.className();
+    // The one clock reading of the line: its time stamp, and the second by
+    // which the sink makes its checks.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
     if (kHeadSize + className.size() + operation.size() + message.size() + 4 <= kShortLine &&
         escapesToItself(message)) {
       char* const start = state.shortLine.data();
-      char* out = putHead(start, state, level);
+      char* out = putHead(start, state, level, now);
       out = putText(out, className);
       *out++ = '.';
       out = putText(out, operation);
@@ -242,20 +244,20 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
       *out++ = '|';
       out = putText(out, message);
       *out++ = '\n';
-      sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)));
+      sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)), now.tv_sec);
       return;
     }
     thread_local std::string longLine;
     std::string& line = longLine;
     std::array<char, kHeadSize> head{};
-    line.assign(head.data(), putHead(head.data(), state, level));
+    line.assign(head.data(), putHead(head.data(), state, level, now));
     line += className;
     line += '.';
     line += operation;
     line += " |";
     appendEscaped(line, message);
     line += '\n';
-    sink_->write(line);
+    sink_->write(line, now.tv_sec);
     if (line.capacity() > kKeptBufferCapacity) {
       std::string().swap(line);
     }
