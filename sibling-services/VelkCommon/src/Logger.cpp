@@ -3,11 +3,12 @@
 #include <pthread.h>
 #include <sys/types.h>
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -164,42 +165,50 @@ void appendEscaped(std::string& out, std::string_view message) {
   out.append(message, plainStart);
 }
 
-// Whether escaping leaves `message` as it is: printable ASCII without a
-// backslash, as nearly every message is. Looks at eight bytes at a time;
-// the result has a byte's high bit set for a byte below 0x20 or from 0x7F
-// up (a borrow or carry that crosses bytes starts at such a byte), and is
-// not 0 when a byte is a backslash.
-std::uint64_t unusualBytes(std::uint64_t word) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101;
-  constexpr std::uint64_t kHighBits = 0x8080808080808080;
-  const std::uint64_t backslashes = word ^ (kOnes * '\\');
-  return ((word - kOnes * 0x20) | (word + kOnes) | word | ((backslashes - kOnes) & ~backslashes)) &
-         kHighBits;
+// Whether escaping leaves `byte` as it is: printable ASCII but backslash.
+bool plainByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte < 0x7F && byte != '\\';
 }
 
-std::uint64_t wordAt(std::string_view text, std::size_t offset) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, text.data() + offset, sizeof word);
-  return word;
+#ifdef __SSE2__
+// Whether all 16 bytes at `in` are plain (see plainByte); copies them to
+// `out` either way.
+bool copyPlain16(char* out, const char* in) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  // Signed compares: bytes from 0x80 up are negative, so below 0x20 too.
+  const __m128i plain = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')),
+                                         _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
+                                                       _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F))));
+  return _mm_movemask_epi8(plain) == 0xFFFF;
 }
+#endif
 
-bool escapesToItself(std::string_view message) {
+// Copies `message` to `out` and returns its end when escaping leaves it as
+// it is, as nearly every message; nullptr otherwise. Checks and copies
+// sixteen bytes at a time where it can.
+char* putPlain(char* out, std::string_view message) {
+  const char* in = message.data();
   const std::size_t size = message.size();
-  if (size < 8) {
-    for (const char c : message) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
-        return false;
-      }
+#ifdef __SSE2__
+  if (size >= 16) {
+    bool plain = true;
+    for (std::size_t i = 0; i + 16 < size; i += 16) {
+      plain = copyPlain16(out + i, in + i) && plain;
     }
-    return true;
+    // The last sixteen bytes, which may overlap those copied above.
+    plain = copyPlain16(out + size - 16, in + size - 16) && plain;
+    return plain ? out + size : nullptr;
   }
-  std::uint64_t unusual = 0;
-  for (std::size_t i = 0; i + 8 < size; i += 8) {
-    unusual |= unusualBytes(wordAt(message, i));
+#endif
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!plainByte(in[i])) {
+      return nullptr;
+    }
+    out[i] = in[i];
   }
-  // The last eight bytes, which may overlap the last word read above.
-  return (unusual | unusualBytes(wordAt(message, size - 8))) == 0;
+  return out + size;
 }
 
 }  // namespace
@@ -233,8 +242,7 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
     // which the sink makes its checks.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    if (kHeadSize + className.size() + operation.size() + message.size() + 4 <= kShortLine &&
-        escapesToItself(message)) {
+    if (kHeadSize + className.size() + operation.size() + message.size() + 4 <= kShortLine) {
       char* const start = state.shortLine.data();
       char* out = putHead(start, state, level, now);
       out = putText(out, className);
@@ -242,10 +250,12 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
       out = putText(out, operation);
       *out++ = ' ';
       *out++ = '|';
-      out = putText(out, message);
-      *out++ = '\n';
-      sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)), now.tv_sec);
-      return;
+      out = putPlain(out, message);
+      if (out != nullptr) {
+        *out++ = '\n';
+        sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)), now.tv_sec);
+        return;
+      }
     }
     thread_local std::string longLine;
     std::string& line = longLine;
