@@ -12,6 +12,7 @@
 #include <string>
 
 #include "EnvironmentSnapshot.h"
+#include "KeptResults.h"
 
 namespace foundation {
 
@@ -111,25 +112,14 @@ void followTimeZoneVariable() {
   lastZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
 }
 
-// instantOfWallTime() in the time zone TZ names now. The results of the wall
-// times converted lately are kept: a conversion costs several localtime_r()
-// calls, and a job converts the same few dates again and again.
-std::optional<std::int64_t> instantOfWallTimeNow(std::int64_t local) {
-  struct Kept {
-    std::uint64_t zone = 0;  // timeZoneCount of the result; 0: none
-    std::int64_t local = 0;
-    std::optional<std::int64_t> instant;
-  };
-  static std::array<Kept, 64> kept;  // indexed by the top 6 bits of a hash
-  const std::lock_guard<std::mutex> guard(timeZoneMutex);
-  followTimeZoneVariable();
-  // Spread by a multiplicative hash: the wall times are often midnights, all
-  // alike modulo any small power of two.
-  Kept& entry = kept[(static_cast<std::uint64_t>(local) * 0x9E3779B97F4A7C15U) >> 58U];
-  if (entry.zone != timeZoneCount || entry.local != local) {
-    entry = {timeZoneCount, local, instantOfWallTime(local)};
+// The local time's fields at `time`, or none.
+std::optional<std::tm> localFields(std::int64_t time) {
+  const auto seconds = static_cast<std::time_t>(time);
+  std::tm fields{};
+  if (::localtime_r(&seconds, &fields) == nullptr) {
+    return std::nullopt;
   }
-  return entry.instant;
+  return fields;
 }
 
 bool inRange(const std::optional<int>& field, int low, int high) {
@@ -143,15 +133,18 @@ Calendar Calendar::current() { return {}; }
 DateComponents Calendar::dateComponents(const Date& date) const {
   const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
-  const auto time = static_cast<std::time_t>(seconds.count());
-  std::tm fields{};
+  // A job converts the same few dates again and again.
+  static KeptResults<std::optional<std::tm>> kept;
+  std::optional<std::tm> local;
   {
     const std::lock_guard<std::mutex> guard(timeZoneMutex);
     followTimeZoneVariable();
+    local = kept.get(seconds.count(), timeZoneCount, localFields);
   }
-  if (::localtime_r(&time, &fields) == nullptr) {
+  if (!local) {
     return {};
   }
+  const std::tm& fields = *local;
   DateComponents components;
   components.year = fields.tm_year + 1900;
   components.month = fields.tm_mon + 1;
@@ -180,7 +173,15 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
                                 components.hour.value_or(0) * std::int64_t{3600} +
                                 components.minute.value_or(0) * std::int64_t{60} +
                                 components.second.value_or(0);
-  const std::optional<std::int64_t> instant = instantOfWallTimeNow(wallTime);
+  // A conversion costs several localtime_r() calls, and a job converts the
+  // same few dates again and again.
+  static KeptResults<std::optional<std::int64_t>> kept;
+  std::optional<std::int64_t> instant;
+  {
+    const std::lock_guard<std::mutex> guard(timeZoneMutex);
+    followTimeZoneVariable();
+    instant = kept.get(wallTime, timeZoneCount, instantOfWallTime);
+  }
   if (!instant) {
     return std::nullopt;
   }
