@@ -118,6 +118,10 @@ bool LogSink::locate() {
       *stateHomeSlot_ == stateHomeEntry_) {
     return false;
   }
+  return relocate();
+}
+
+bool LogSink::relocate() {
   char** const slot = stateHomeSlot();
   const std::string_view stateHome =
       slot != nullptr ? std::string_view(*slot).substr(kStateHomeEntry.size()) : std::string_view();

@@ -41,6 +41,9 @@ class LogSink {
   // Works out the path from the environment; true when it changed, in which
   // case the old file is let go.
   bool locate();
+  // locate() once the environment has changed (kept apart, so that the
+  // check on every line stays small).
+  bool relocate();
   // Opens (creating folder and file when missing) the current path.
   bool open();
   // Whether the path still names the file that is open.
