@@ -130,7 +130,10 @@ char* putHead(char* out, ThreadState& state, std::string_view level, const times
   std::memcpy(out, localDateTime(state, now.tv_sec), sizeof state.dateTime);
   out += sizeof state.dateTime;
   *out++ = '.';
-  out = putDigits(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
+  const auto milliseconds = static_cast<unsigned>(now.tv_nsec / 1000000);
+  *out++ = static_cast<char>('0' + milliseconds / 100);
+  *out++ = static_cast<char>('0' + milliseconds / 10 % 10);
+  *out++ = static_cast<char>('0' + milliseconds % 10);
   *out++ = ' ';
   out = putText(out, level);
   *out++ = ' ';
