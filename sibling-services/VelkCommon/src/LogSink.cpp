@@ -1,6 +1,7 @@
 #include "LogSink.h"
 
 #include <fcntl.h>
+#include <sys/single_threaded.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +27,7 @@ constexpr off_t kRotateRetryGrowth = off_t{64} << 10;
 // when the lines written since reach the rotation size. Other writers grow
 // the file too, so this bounds how far past the limit it gets and how many
 // lines go to a file that someone else has just rotated.
-constexpr int kLinesPerSizeCheck = 16;
+constexpr int kLinesPerSizeCheck = 64;
 
 constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
 constexpr mode_t kFileMode = 0644;
@@ -68,7 +69,13 @@ LogSink::LogSink(std::string fileName) : fileName_(std::move(fileName)) {}
 
 void LogSink::write(std::string_view line, time_t second) noexcept {
   try {
-    const std::lock_guard<std::mutex> guard(mutex_);
+    // While the process has one thread (the C library knows), no other can
+    // be in here, and the lock is not taken: it costs about as much as the
+    // rest of the line's work.
+    std::unique_lock<std::mutex> guard(mutex_, std::defer_lock);
+    if (__libc_single_threaded == 0) {
+      guard.lock();
+    }
     locate();
     // Once a second the path is compared with the open file, so that a log
     // file that someone else removed or renamed is created afresh.
