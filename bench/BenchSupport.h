@@ -5,37 +5,35 @@
 #include <string>
 #include <vector>
 
-#include "MedianReporter.h"
-
 // What the benchmarks that compare a framework job with its system-call floor
-// share: a temporary home, whole-file helpers, the log lines of one job, and
-// a run whose repetitions take turns.
-
-// A fresh temporary folder made the application's home (call it before any
-// other thread runs: it sets the environment): XDG_DATA_HOME is
-// <root>/data and XDG_STATE_HOME <root>/state. Returns <root>; "" (after a
-// message) when the folder cannot be made.
-std::string makeBenchHome();
+// share: whole-file helpers, the log lines of one job, and the floor's own
+// system calls.
 
 // The whole file; "" when it cannot be read.
 std::string readAll(const std::string& path);
 
-// Writes all of `text` to `fd`; stops at the first failed write.
-void writeAll(int fd, const std::string& text);
-
 // The lines (each with its line feed) that one call of `job` adds to the log
-// file `log`. Calls `job` again when the log rotated meanwhile.
+// file `log`, which must not rotate meanwhile.
 std::vector<std::string> logLinesOf(const std::string& log, const std::function<void()>& job);
 
 // Their total size in bytes.
 std::size_t totalSize(const std::vector<std::string>& lines);
 
 // The floor of logging `lines`: one write(2) per line to `fd` (opened with
-// O_APPEND), and the file started afresh once it reaches the size at which
-// the real log rotates.
+// O_APPEND).
 void writeLogLines(int fd, const std::vector<std::string>& lines);
 
-// Runs the registered benchmarks into `reporter`, their repetitions taking
-// turns in random order so that all see the same machine, however loaded (a
-// flag on the command line wins).
-void runInterleaved(int argc, char** argv, MedianReporter& reporter);
+// The floor of reading a whole file: open, read(2) to its end, close.
+void readFloor(const std::string& path);
+
+// The floor of writing a whole file in place: open (created when missing),
+// one write(2) of `text` from offset 0, ftruncate to its length, close.
+void writeFloor(const std::string& path, const std::string& text);
+
+// Empties the log file `log` and the floor's log `floorLog` once the log is
+// past half the size at which it rotates, so that neither a job nor its floor
+// rotate while they are timed: rotation is measured on its own.
+void keepBelowRotation(const std::string& log, int floorLog);
+
+// An O_APPEND descriptor on `path` (created when missing); -1 on failure.
+int openAppend(const std::string& path);

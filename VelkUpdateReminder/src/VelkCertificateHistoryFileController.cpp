@@ -58,7 +58,9 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
     }
     text.reserve(static_cast<std::size_t>(info.st_size));
   }
-  std::array<char, 65536> buffer{};
+  // Not cleared first: read() fills what is used, and clearing 64 KiB costs
+  // more than reading a history.
+  std::array<char, 65536> buffer;
   for (;;) {
     const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
     if (got < 0) {

@@ -4,6 +4,9 @@
 #include <link.h>
 
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -22,7 +25,7 @@ namespace fs = std::filesystem;
 // The bundle of the library or program file `file`: libName.so.N gives the
 // name Name, a program its file name; the resources are in
 // <folder of file>/<libdir to datadir>/<name>.
-std::shared_ptr<Bundle> bundleForFile(const fs::path& file) {
+std::shared_ptr<Bundle> resolveBundle(const fs::path& file) {
   std::error_code error;
   fs::path real = fs::canonical(file, error);
   if (error) {
@@ -35,6 +38,20 @@ std::shared_ptr<Bundle> bundleForFile(const fs::path& file) {
   fs::path resources =
       (real.parent_path() / VELK_APPKIT_LIBDIR_TO_DATADIR / name).lexically_normal();
   return std::make_shared<Bundle>(real.string(), resources.string());
+}
+
+// resolveBundle(file), worked out once per file: resolving the path takes a
+// system call per component, and a loaded library's bundle is asked for
+// every time a storyboard is read.
+std::shared_ptr<Bundle> bundleForFile(const fs::path& file) {
+  static std::mutex mutex;
+  static std::map<std::string, std::shared_ptr<Bundle>> known;
+  const std::lock_guard<std::mutex> guard(mutex);
+  std::shared_ptr<Bundle>& bundle = known[file.string()];
+  if (!bundle) {
+    bundle = resolveBundle(file);
+  }
+  return bundle;
 }
 
 // True when `address` lies in the running program itself (the first object

@@ -11,6 +11,9 @@
 #include <mutex>
 #include <string>
 
+#include "EnvironmentSnapshot.h"
+#include "KeptResults.h"
+
 namespace foundation {
 
 namespace {
@@ -83,25 +86,46 @@ std::optional<std::int64_t> instantOfWallTime(std::int64_t local) {
   return local - *before;
 }
 
-// Makes the C library's time zone follow the TZ variable as it is now.
+// Guards the C library's time zone and what is kept about it here.
+std::mutex timeZoneMutex;
+// Counts the time zones followed: a result kept from an earlier count is of
+// another zone.
+std::uint64_t timeZoneCount = 0;
+
+// Makes the C library's time zone follow the TZ variable as it is now. Call
+// it with timeZoneMutex held. TZ is looked at only when the environment has
+// changed.
 // tzset() runs only when TZ differs from what it was at the last call here:
 // with TZ unset, every tzset() looks at the zone file again (a stat of
 // /etc/localtime), which is most of the cost of a conversion. A zone file
 // replaced while the process runs is therefore not noticed, just as
 // localtime_r() alone does not notice it.
 void followTimeZoneVariable() {
-  static std::mutex mutex;
-  static bool followed = false;
+  static std::uint64_t environmentVersion = 0;
   static std::optional<std::string> lastZone;
-  const std::lock_guard<std::mutex> guard(mutex);
+  const std::uint64_t version = EnvironmentSnapshot::version();
+  if (version == environmentVersion) {
+    return;
+  }
+  environmentVersion = version;
   const char* zone = std::getenv("TZ");  // NOLINT(concurrency-mt-unsafe)
   const bool same = zone == nullptr ? !lastZone.has_value() : lastZone == zone;
-  if (followed && same) {
+  if (timeZoneCount != 0 && same) {
     return;
   }
   ::tzset();
-  followed = true;
+  ++timeZoneCount;
   lastZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
+}
+
+// The local time's fields at `time`, or none.
+std::optional<std::tm> localFields(std::int64_t time) {
+  const auto seconds = static_cast<std::time_t>(time);
+  std::tm fields{};
+  if (::localtime_r(&seconds, &fields) == nullptr) {
+    return std::nullopt;
+  }
+  return fields;
 }
 
 bool inRange(const std::optional<int>& field, int low, int high) {
@@ -115,12 +139,18 @@ Calendar Calendar::current() { return {}; }
 DateComponents Calendar::dateComponents(const Date& date) const {
   const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
-  const auto time = static_cast<std::time_t>(seconds.count());
-  followTimeZoneVariable();
-  std::tm fields{};
-  if (::localtime_r(&time, &fields) == nullptr) {
+  // A job converts the same few dates again and again.
+  static KeptResults<std::optional<std::tm>> kept;
+  std::optional<std::tm> local;
+  {
+    const std::lock_guard<std::mutex> guard(timeZoneMutex);
+    followTimeZoneVariable();
+    local = kept.get(seconds.count(), timeZoneCount, localFields);
+  }
+  if (!local) {
     return {};
   }
+  const std::tm& fields = *local;
   DateComponents components;
   components.year = fields.tm_year + 1900;
   components.month = fields.tm_mon + 1;
@@ -149,8 +179,15 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
                                 components.hour.value_or(0) * std::int64_t{3600} +
                                 components.minute.value_or(0) * std::int64_t{60} +
                                 components.second.value_or(0);
-  followTimeZoneVariable();
-  const std::optional<std::int64_t> instant = instantOfWallTime(wallTime);
+  // A conversion costs several localtime_r() calls, and a job converts the
+  // same few dates again and again.
+  static KeptResults<std::optional<std::int64_t>> kept;
+  std::optional<std::int64_t> instant;
+  {
+    const std::lock_guard<std::mutex> guard(timeZoneMutex);
+    followTimeZoneVariable();
+    instant = kept.get(wallTime, timeZoneCount, instantOfWallTime);
+  }
   // Beyond what a Date holds there is no date, rather than a wrapped one.
   if (!instant || *instant < kEarliestSecond || *instant > kLatestSecond) {
     return std::nullopt;

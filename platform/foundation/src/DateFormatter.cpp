@@ -62,6 +62,23 @@ std::size_t fieldCount(std::string_view pattern) {
   return 0;
 }
 
+// Appends `value` zero-padded to `width` digits, as "%0*d" writes it.
+void appendPadded(std::string& text, int value, std::size_t width) {
+  std::array<char, 16> digits{};
+  if (value < 0 || value >= 10000) {
+    std::snprintf(digits.data(), digits.size(), "%0*d", static_cast<int>(width), value);
+    text += digits.data();
+    return;
+  }
+  std::size_t count = 0;
+  for (int rest = value; count < width || rest != 0; rest /= 10) {
+    digits[count++] = static_cast<char>('0' + rest % 10);
+  }
+  while (count > 0) {
+    text += digits[--count];
+  }
+}
+
 }  // namespace
 
 void DateFormatter::setDateFormat(std::string pattern) { pattern_ = std::move(pattern); }
@@ -86,9 +103,7 @@ std::string DateFormatter::string(const Date& date) const {
     if (field.separator != '\0') {
       text += field.separator;
     }
-    std::array<char, 16> digits{};
-    std::snprintf(digits.data(), digits.size(), "%0*d", static_cast<int>(field.maxDigits), *value);
-    text += digits.data();
+    appendPadded(text, *value, field.maxDigits);
   }
   return text;
 }

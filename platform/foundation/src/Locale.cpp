@@ -1,8 +1,11 @@
 #include "foundation/Locale.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 #include <utility>
+
+#include "EnvironmentSnapshot.h"
 
 namespace foundation {
 
@@ -39,6 +42,21 @@ std::string languageIdentifier(std::string_view locale) {
   return identifier;
 }
 
+// The first preferred language as the environment gives it now.
+std::string firstPreferredLanguage() {
+  const std::string_view languages = environment("LANGUAGE");
+  const std::string_view first = languages.substr(0, languages.find(':'));
+  if (!first.empty()) {
+    return languageIdentifier(first);
+  }
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    if (const std::string_view locale = environment(name); !locale.empty()) {
+      return languageIdentifier(locale);
+    }
+  }
+  return kDefaultLanguage;
+}
+
 }  // namespace
 
 Locale::Locale(std::string identifier) : identifier_(std::move(identifier)) {}
@@ -46,17 +64,17 @@ Locale::Locale(std::string identifier) : identifier_(std::move(identifier)) {}
 const std::string& Locale::identifier() const { return identifier_; }
 
 std::vector<std::string> Locale::preferredLanguages() {
-  const std::string_view languages = environment("LANGUAGE");
-  const std::string_view first = languages.substr(0, languages.find(':'));
-  if (!first.empty()) {
-    return {languageIdentifier(first)};
+  // Kept while the environment is unchanged: dates are parsed and written
+  // with the preferred language's locale many times per job.
+  static std::mutex mutex;
+  static std::uint64_t version = 0;
+  static std::string language;
+  const std::lock_guard<std::mutex> guard(mutex);
+  if (const std::uint64_t now = EnvironmentSnapshot::version(); now != version) {
+    language = firstPreferredLanguage();
+    version = now;
   }
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    if (const std::string_view locale = environment(name); !locale.empty()) {
-      return {languageIdentifier(locale)};
-    }
-  }
-  return {kDefaultLanguage};
+  return {language};
 }
 
 }  // namespace foundation

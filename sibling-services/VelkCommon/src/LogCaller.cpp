@@ -45,8 +45,9 @@ std::string_view LogCaller::className() const {
   // the map's nodes never move, so the views handed out stay valid. Each
   // thread remembers the last class it asked for, as a caller usually logs
   // several lines in a row.
-  thread_local const std::type_info* lastType = nullptr;
-  thread_local std::string_view lastName;
+  // Initial-exec: found at a fixed offset, without a call per line.
+  thread_local const std::type_info* lastType __attribute__((tls_model("initial-exec"))) = nullptr;
+  thread_local std::string_view lastName __attribute__((tls_model("initial-exec")));
   if (lastType == type_) {
     return lastName;
   }

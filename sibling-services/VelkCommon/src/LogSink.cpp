@@ -1,6 +1,7 @@
 #include "LogSink.h"
 
 #include <fcntl.h>
+#include <sys/single_threaded.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,12 +18,6 @@
 
 namespace {
 
-// After a failed open, lines are dropped without trying again for this long,
-// so a broken log folder costs callers next to nothing.
-constexpr auto kOpenRetryDelay = std::chrono::seconds(1);
-// How often the path is compared with the open file, so that a log file that
-// someone else removed or renamed is created afresh.
-constexpr auto kPathCheckInterval = std::chrono::seconds(1);
 // How long a writer waits for another writer that is rotating the file.
 constexpr std::int64_t kRotateLockWait = 200;
 // When the file cannot be rotated now, how much more is written before the
@@ -32,23 +27,27 @@ constexpr off_t kRotateRetryGrowth = off_t{64} << 10;
 // when the lines written since reach the rotation size. Other writers grow
 // the file too, so this bounds how far past the limit it gets and how many
 // lines go to a file that someone else has just rotated.
-constexpr int kLinesPerSizeCheck = 16;
+constexpr int kLinesPerSizeCheck = 64;
 
 constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
 constexpr mode_t kFileMode = 0644;
+
+constexpr std::string_view kStateHomeEntry = "XDG_STATE_HOME=";
 
 std::string_view environmentView(const char* name) {
   const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value == nullptr ? std::string_view() : std::string_view(value);
 }
 
-// The monotonic clock at the resolution of the kernel tick: plenty for
-// second-long intervals, and cheaper to read than the precise one.
-std::chrono::steady_clock::time_point coarseNow() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
-                                               std::chrono::nanoseconds(now.tv_nsec));
+// The place of the first "XDG_STATE_HOME=" entry in the environment (the one
+// getenv() finds), or nullptr.
+char** stateHomeSlot() {
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    if (std::string_view(*entry).starts_with(kStateHomeEntry)) {
+      return entry;
+    }
+  }
+  return nullptr;
 }
 
 // One write(2) of all of `data`; false when it did not reach the file whole.
@@ -68,26 +67,37 @@ bool writeOnce(int fd, std::string_view data) {
 
 LogSink::LogSink(std::string fileName) : fileName_(std::move(fileName)) {}
 
-void LogSink::write(std::string_view line) noexcept {
+void LogSink::write(std::string_view line, time_t second) noexcept {
   try {
-    const std::lock_guard<std::mutex> guard(mutex_);
+    // While the process has one thread (the C library knows), no other can
+    // be in here, and the lock is not taken: it costs about as much as the
+    // rest of the line's work.
+    std::unique_lock<std::mutex> guard(mutex_, std::defer_lock);
+    if (__libc_single_threaded == 0) {
+      guard.lock();
+    }
     locate();
-    const Clock::time_point now = coarseNow();
-    if (fd_.valid() && now >= nextPathCheck_) {
-      nextPathCheck_ = now + kPathCheckInterval;
+    // Once a second the path is compared with the open file, so that a log
+    // file that someone else removed or renamed is created afresh.
+    if (fd_.valid() && second != pathCheckedIn_) {
+      pathCheckedIn_ = second;
       if (!pathNamesOpenFile()) {
         fd_.reset();
       }
     }
     if (!fd_.valid()) {
-      if (now < nextOpenTry_) {
+      // After a failed open, lines are dropped without trying again within
+      // that second, so a broken log folder costs callers next to nothing.
+      if (openFailed_ && second == openFailedIn_) {
         return;
       }
       if (!open()) {
-        nextOpenTry_ = now + kOpenRetryDelay;
+        openFailed_ = true;
+        openFailedIn_ = second;
         return;
       }
-      nextPathCheck_ = now + kPathCheckInterval;
+      openFailed_ = false;
+      pathCheckedIn_ = second;
     }
     if (!writeOnce(fd_.get(), line)) {
       return;
@@ -101,7 +111,7 @@ void LogSink::write(std::string_view line) noexcept {
     linesSinceSizeCheck_ = 0;
     knownEnd_ = ::lseek(fd_.get(), 0, SEEK_CUR);
     if (knownEnd_ >= rotateAt_) {
-      rotate(line, knownEnd_);
+      rotate(line, knownEnd_, second);
     }
   } catch (...) {
     // The line is dropped; logging never fails its caller.
@@ -109,7 +119,22 @@ void LogSink::write(std::string_view line) noexcept {
 }
 
 bool LogSink::locate() {
-  const std::string_view stateHome = environmentView("XDG_STATE_HOME");
+  // The environment's array first: when it has been replaced, the old one
+  // may be freed.
+  if (located_ && stateHomeSlot_ != nullptr && environ == environmentSeen_ &&
+      *stateHomeSlot_ == stateHomeEntry_) {
+    return false;
+  }
+  return relocate();
+}
+
+bool LogSink::relocate() {
+  char** const slot = stateHomeSlot();
+  const std::string_view stateHome =
+      slot != nullptr ? std::string_view(*slot).substr(kStateHomeEntry.size()) : std::string_view();
+  environmentSeen_ = environ;
+  stateHomeSlot_ = stateHome.empty() ? nullptr : slot;
+  stateHomeEntry_ = stateHome.empty() ? nullptr : *slot;
   const std::string_view home = stateHome.empty() ? environmentView("HOME") : std::string_view();
   if (located_ && stateHome == stateHomeSeen_ && home == homeSeen_) {
     return false;
@@ -120,7 +145,7 @@ bool LogSink::locate() {
   folder_ = xdgBaseDirectory("XDG_STATE_HOME", ".local/state") + "/velk/logs";
   path_ = folder_ + "/" + fileName_;
   fd_.reset();
-  nextOpenTry_ = {};
+  openFailed_ = false;
   return true;
 }
 
@@ -151,7 +176,7 @@ bool LogSink::pathNamesOpenFile() const {
   return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
 }
 
-void LogSink::rotate(std::string_view line, off_t end) {
+void LogSink::rotate(std::string_view line, off_t end, time_t second) {
   VelkLockController rotation(path_ + ".lock");
   struct stat own {};
   if (!rotation.lock(kRotateLockWait) || ::fstat(fd_.get(), &own) != 0) {
@@ -173,7 +198,8 @@ void LogSink::rotate(std::string_view line, off_t end) {
   // one is either kept as an old file, or, when it has meanwhile been
   // dropped as the oldest, the line goes again into the new file.
   if (!open()) {
-    nextOpenTry_ = coarseNow() + kOpenRetryDelay;
+    openFailed_ = true;
+    openFailedIn_ = second;
     return;
   }
   if (own.st_nlink == 0) {

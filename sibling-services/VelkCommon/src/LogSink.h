@@ -2,7 +2,6 @@
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -14,14 +13,16 @@
 //
 // The file is <base>/velk/logs/<fileName>, where <base> is $XDG_STATE_HOME, or
 // $HOME/.local/state when that is unset or empty. The variables are looked at
-// on every line, so changing them moves the log at once. Each line reaches the
+// on every line, so changing them (setenv, unsetenv, putenv) moves the log at
+// once; while XDG_STATE_HOME is set, a line only checks that its entry in the
+// environment is still the one the path comes from. Each line reaches the
 // file in one write(2) on an O_APPEND descriptor, so lines of concurrent
 // writers never interleave. When the file reaches kRotateSize it is renamed to
 // <fileName>.1 (older ones move up to .kKeptFiles, the oldest is dropped) under
 // an flock on <fileName>.lock. Writers still holding the renamed file notice
 // at their next size check (every few lines), because their offset is then
-// past the limit, or at the latest at the once-a-second check of the path,
-// and re-open the path.
+// past the limit, or at the latest at the check of the path made once in
+// each second of the clock, and re-open the path.
 class LogSink {
  public:
   static constexpr off_t kRotateSize = off_t{1} << 20;
@@ -29,18 +30,20 @@ class LogSink {
 
   explicit LogSink(std::string fileName);
 
-  // Appends `line` (one whole line with its '\n'). Creates the folder when
-  // needed. When the file cannot be opened or written the line is dropped
-  // (and opening is not tried again for a second unless the folder changes).
-  // Never throws.
-  void write(std::string_view line) noexcept;
+  // Appends `line` (one whole line with its '\n'), stamped with the
+  // wall-clock second `second`, by which the checks made once a second go.
+  // Creates the folder when needed. When the file cannot be opened or
+  // written the line is dropped (and opening is not tried again within that
+  // second unless the folder changes). Never throws.
+  void write(std::string_view line, time_t second) noexcept;
 
  private:
-  using Clock = std::chrono::steady_clock;
-
   // Works out the path from the environment; true when it changed, in which
   // case the old file is let go.
   bool locate();
+  // locate() once the environment has changed (kept apart, so that the
+  // check on every line stays small).
+  bool relocate();
   // Opens (creating folder and file when missing) the current path.
   bool open();
   // Whether the path still names the file that is open.
@@ -51,7 +54,7 @@ class LogSink {
   // since the last size check went to that file too; for them to be lost,
   // other writers must rotate three times within those few lines and within
   // a second, so they are not kept for this.)
-  void rotate(std::string_view line, off_t end);
+  void rotate(std::string_view line, off_t end, time_t second);
   // Renames <fileName>.N to .N+1, dropping .kKeptFiles.
   void shiftOldFiles() const;
   // The path of old file `number`, e.g. update-reminder.log.2.
@@ -61,6 +64,12 @@ class LogSink {
   const std::string fileName_;
 
   bool located_ = false;
+  // Where the XDG_STATE_HOME the path comes from is in the environment: the
+  // array, the entry's place in it and the entry; no place when it is unset
+  // or empty. setenv() and unsetenv() replace, move or reallocate them.
+  char** environmentSeen_ = nullptr;
+  char** stateHomeSlot_ = nullptr;
+  const char* stateHomeEntry_ = nullptr;
   std::string stateHomeSeen_;  // XDG_STATE_HOME the path comes from
   std::string homeSeen_;       // HOME the path comes from, when it counts
   std::string folder_;
@@ -72,6 +81,9 @@ class LogSink {
   off_t knownEnd_ = 0;  // the file's size when last asked, plus lines since
   int linesSinceSizeCheck_ = 0;
   off_t rotateAt_ = kRotateSize;
-  Clock::time_point nextOpenTry_;
-  Clock::time_point nextPathCheck_;
+  // The second of the last failed open, when it failed.
+  bool openFailed_ = false;
+  time_t openFailedIn_ = 0;
+  // The second in which the path was last compared with the open file.
+  time_t pathCheckedIn_ = 0;
 };

@@ -3,9 +3,13 @@
 #include <pthread.h>
 #include <sys/types.h>
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -17,14 +21,20 @@ namespace {
 
 // A line buffer that keeps more than this after a long message gives it back.
 constexpr std::size_t kKeptBufferCapacity = std::size_t{16} * 1024;
+// Lines up to this size whose message needs no escaping are put together in
+// a fixed buffer: nearly all of them.
+constexpr std::size_t kShortLine = 1024;
 
 // What each thread keeps between lines, so that a line costs no allocation,
 // no system call besides its write, and one time zone conversion a second.
 struct ThreadState {
-  std::string line;
-  // The ids of the calling thread, asked of the kernel once per thread.
+  std::array<char, kShortLine> shortLine{};
+  // The ids of the calling thread, asked of the kernel once per thread, and
+  // their text "pid:tid".
   pid_t pid = 0;
   pid_t tid = 0;
+  std::array<char, 24> ids{};
+  std::size_t idsLength = 0;
   // "yyyy-MM-dd HH:mm:ss" of `second`, in the time zone tzset() last set
   // (named by `zoneName` with UTC offset `zoneOffset`).
   time_t second = -1;
@@ -33,24 +43,11 @@ struct ThreadState {
   std::array<char, 19> dateTime{};
 };
 
-thread_local ThreadState threadState;
-
-// In a forked child the only thread is the one that called fork(), and its
-// ids have changed.
-void forgetIdsAfterFork() {
-  threadState.pid = 0;
-  threadState.tid = 0;
-}
-
-ThreadState& stateOfThisThread() {
-  static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, &forgetIdsAfterFork) == 0;
-  ThreadState& state = threadState;
-  if (state.pid == 0 || !forkHandled) {
-    state.pid = ::getpid();
-    state.tid = ::gettid();
-  }
-  return state;
-}
+// Initial-exec: the library is loaded with the program, so its thread's
+// state is found at a fixed offset, without a call per line. It is trivially
+// destructible and constant-initialised, so that no guard is checked either;
+// the buffer of long lines is kept apart (in write()) for that reason.
+thread_local ThreadState threadState __attribute__((tls_model("initial-exec")));
 
 // Writes `value` as exactly `width` decimal digits, zero-padded, and returns
 // the end.
@@ -74,6 +71,27 @@ char* putNumber(char* out, unsigned long value) {
     *out++ = digits[--count];
   }
   return out;
+}
+
+// In a forked child the only thread is the one that called fork(), and its
+// ids have changed.
+void forgetIdsAfterFork() {
+  threadState.pid = 0;
+  threadState.tid = 0;
+}
+
+ThreadState& stateOfThisThread() {
+  static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, &forgetIdsAfterFork) == 0;
+  ThreadState& state = threadState;
+  if (state.pid == 0 || !forkHandled) {
+    state.pid = ::getpid();
+    state.tid = ::gettid();
+    char* out = putNumber(state.ids.data(), static_cast<unsigned long>(state.pid));
+    *out++ = ':';
+    out = putNumber(out, static_cast<unsigned long>(state.tid));
+    state.idsLength = static_cast<std::size_t>(out - state.ids.data());
+  }
+  return state;
 }
 
 char* putText(char* out, std::string_view text) { return std::copy(text.begin(), text.end(), out); }
@@ -104,21 +122,24 @@ const char* localDateTime(ThreadState& state, time_t second) {
   return state.dateTime.data();
 }
 
-// Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for now and returns the
+// Writes "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid " for `now` and returns the
 // end; `out` has room for kHeadSize characters.
 constexpr std::size_t kHeadSize = 96;
-char* putHead(char* out, ThreadState& state, std::string_view level) {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  out = std::copy_n(localDateTime(state, now.tv_sec), state.dateTime.size(), out);
+char* putHead(char* out, ThreadState& state, std::string_view level, const timespec& now) {
+  // Copies of a size known here are a few moves instead of a call; the ids
+  // are copied whole (kHeadSize leaves room) and the end set after them.
+  std::memcpy(out, localDateTime(state, now.tv_sec), sizeof state.dateTime);
+  out += sizeof state.dateTime;
   *out++ = '.';
-  out = putDigits(out, static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
+  const auto milliseconds = static_cast<unsigned>(now.tv_nsec / 1000000);
+  *out++ = static_cast<char>('0' + milliseconds / 100);
+  *out++ = static_cast<char>('0' + milliseconds / 10 % 10);
+  *out++ = static_cast<char>('0' + milliseconds % 10);
   *out++ = ' ';
   out = putText(out, level);
   *out++ = ' ';
-  out = putNumber(out, static_cast<unsigned long>(state.pid));
-  *out++ = ':';
-  out = putNumber(out, static_cast<unsigned long>(state.tid));
+  std::memcpy(out, state.ids.data(), sizeof state.ids);
+  out += state.idsLength;
   *out++ = ' ';
   return out;
 }
@@ -176,6 +197,52 @@ void appendEscaped(std::string& out, std::string_view message) {
   out.append(message, plainStart);
 }
 
+// Whether escaping leaves `byte` as it is: printable ASCII but backslash.
+bool plainByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte < 0x7F && byte != '\\';
+}
+
+#ifdef __SSE2__
+// Whether all 16 bytes at `in` are plain (see plainByte); copies them to
+// `out` either way.
+bool copyPlain16(char* out, const char* in) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  // Signed compares: bytes from 0x80 up are negative, so below 0x20 too.
+  const __m128i plain = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')),
+                                         _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
+                                                       _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F))));
+  return _mm_movemask_epi8(plain) == 0xFFFF;
+}
+#endif
+
+// Copies `message` to `out` and returns its end when escaping leaves it as
+// it is, as nearly every message; nullptr otherwise. Checks and copies
+// sixteen bytes at a time where it can.
+char* putPlain(char* out, std::string_view message) {
+  const char* in = message.data();
+  const std::size_t size = message.size();
+#ifdef __SSE2__
+  if (size >= 16) {
+    bool plain = true;
+    for (std::size_t i = 0; i + 16 < size; i += 16) {
+      plain = copyPlain16(out + i, in + i) && plain;
+    }
+    // The last sixteen bytes, which may overlap those copied above.
+    plain = copyPlain16(out + size - 16, in + size - 16) && plain;
+    return plain ? out + size : nullptr;
+  }
+#endif
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!plainByte(in[i])) {
+      return nullptr;
+    }
+    out[i] = in[i];
+  }
+  return out + size;
+}
+
 }  // namespace
 
 Logger::Logger(std::shared_ptr<LogSink> sink) : sink_(std::move(sink)) {}
@@ -202,16 +269,37 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
   }
   try {
     ThreadState& state = stateOfThisThread();
-    std::string& line = state.line;
+    const std::string_view className = caller.className();
+    // The one clock reading of the line: its time stamp, and the second by
+    // which the sink makes its checks.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (kHeadSize + className.size() + operation.size() + message.size() + 4 <= kShortLine) {
+      char* const start = state.shortLine.data();
+      char* out = putHead(start, state, level, now);
+      out = putText(out, className);
+      *out++ = '.';
+      out = putText(out, operation);
+      *out++ = ' ';
+      *out++ = '|';
+      out = putPlain(out, message);
+      if (out != nullptr) {
+        *out++ = '\n';
+        sink_->write(std::string_view(start, static_cast<std::size_t>(out - start)), now.tv_sec);
+        return;
+      }
+    }
+    thread_local std::string longLine;
+    std::string& line = longLine;
     std::array<char, kHeadSize> head{};
-    line.assign(head.data(), putHead(head.data(), state, level));
-    line += caller.className();
+    line.assign(head.data(), putHead(head.data(), state, level, now));
+    line += className;
     line += '.';
     line += operation;
     line += " |";
     appendEscaped(line, message);
     line += '\n';
-    sink_->write(line);
+    sink_->write(line, now.tv_sec);
     if (line.capacity() > kKeptBufferCapacity) {
       std::string().swap(line);
     }

@@ -23,7 +23,10 @@ constexpr const char* kLocation = "VelkX509Certificate(der:)";
 // an algorithm identifier and a bit string: d2i_X509 also turns the key into
 // an EVP_PKEY through the provider decoders, which costs far more than the
 // rest of the decoding and is of no use here (and whose failure d2i_X509
-// ignores anyway).
+// ignores anyway). Likewise the issuer and subject names stay sequences of
+// undecoded elements: decoding an X509_NAME also builds its canonical form
+// (each attribute's object looked up, its text converted to UTF-8 and case
+// folded), which costs as much as all the rest, for names never used here.
 struct SubjectPublicKeyInfo {
   X509_ALGOR* algorithm;
   ASN1_BIT_STRING* subjectPublicKey;
@@ -33,9 +36,9 @@ struct TbsCertificate {
   ASN1_INTEGER* version;
   ASN1_INTEGER* serialNumber;
   X509_ALGOR* signature;
-  X509_NAME* issuer;
+  ASN1_SEQUENCE_ANY* issuer;
   X509_VAL* validity;
-  X509_NAME* subject;
+  ASN1_SEQUENCE_ANY* subject;
   SubjectPublicKeyInfo* subjectPublicKeyInfo;
   ASN1_BIT_STRING* issuerUniqueID;
   ASN1_BIT_STRING* subjectUniqueID;
@@ -60,9 +63,9 @@ ASN1_SEQUENCE(TbsCertificate) = {
     ASN1_EXP_OPT(TbsCertificate, version, ASN1_INTEGER, 0),
     ASN1_SIMPLE(TbsCertificate, serialNumber, ASN1_INTEGER),
     ASN1_SIMPLE(TbsCertificate, signature, X509_ALGOR),
-    ASN1_SIMPLE(TbsCertificate, issuer, X509_NAME),
+    ASN1_SIMPLE(TbsCertificate, issuer, ASN1_SEQUENCE_ANY),
     ASN1_SIMPLE(TbsCertificate, validity, X509_VAL),
-    ASN1_SIMPLE(TbsCertificate, subject, X509_NAME),
+    ASN1_SIMPLE(TbsCertificate, subject, ASN1_SEQUENCE_ANY),
     ASN1_SIMPLE(TbsCertificate, subjectPublicKeyInfo, SubjectPublicKeyInfo),
     ASN1_IMP_OPT(TbsCertificate, issuerUniqueID, ASN1_BIT_STRING, 1),
     ASN1_IMP_OPT(TbsCertificate, subjectUniqueID, ASN1_BIT_STRING, 2),
