@@ -35,7 +35,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "foundation/Clock.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUserCertService/VelkX509Certificate.h"
 #include "foundation/Calendar.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/FuzzFiles.h"
 #include "support/FuzzHome.h"
 #include "support/LogText.h"

@@ -22,7 +22,7 @@
 #include "VelkCommon/VelkLockController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "foundation/Clock.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/ChildProcesses.h"
 #include "support/LogLines.h"
 #include "support/PermissionsEnforced.h"

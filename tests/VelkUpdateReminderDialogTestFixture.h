@@ -11,7 +11,7 @@
 #include "VelkCommon/VelkLockController.h"
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "foundation/Clock.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/LogLines.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"

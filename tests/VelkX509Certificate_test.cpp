@@ -14,7 +14,7 @@
 
 #include "VelkCommon/VelkException.h"
 #include "foundation/Clock.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -31,7 +31,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/LogLines.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
 
