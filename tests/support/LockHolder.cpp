@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "VelkCommon/VelkLockController.h"
+
 namespace velktest {
 
 namespace {
@@ -64,6 +66,11 @@ LockHolder::~LockHolder() {
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
   }
+}
+
+bool lockIsFree(const std::string& lockFile) {
+  VelkLockController probe(lockFile);
+  return probe.lock(0);
 }
 
 }  // namespace velktest

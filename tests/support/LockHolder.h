@@ -25,4 +25,7 @@ class LockHolder {
   bool holding_ = false;
 };
 
+// True when no one holds the lock on `lockFile`.
+bool lockIsFree(const std::string& lockFile);
+
 }  // namespace velktest
