@@ -33,6 +33,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
+#include "support/HostProcess.h"
 #include "support/LockHolder.h"
 #include "support/LogLines.h"
 #include "support/Records.h"
@@ -138,17 +139,9 @@ TEST(FaultInjectionTest, ReminderKilledWhileItsWindowIsUpLeavesTheLockFree) {
   std::array<int, 2> input{};
   ASSERT_EQ(::pipe(input.data()), 0);
   const std::string outPath = files.file("stdout");
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || ::dup2(input[0], 0) < 0 || ::dup2(out, 1) < 0) {
-      ::_exit(127);
-    }
-    ::close(input[1]);
-    ::execl(VELK_HOST, VELK_HOST, "remind", "--ui", "text", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t child =
+      velktest::startVelkHost({"remind", "--ui", "text"}, input[0], outPath, files.file("stderr"));
+  ASSERT_GT(child, 0);
   ::close(input[0]);
   bool shown = false;
   for (int i = 0; i < 200 && !shown; ++i) {

@@ -1,9 +1,6 @@
 // velk-host, run as a separate program the way a person runs it.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "CertificateFactory.h"
+#include "support/HostProcess.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
 
@@ -22,51 +20,8 @@ using velktest::CertificateFactory;
 using velktest::readFileBytes;
 using velktest::writeFileBytes;
 
-struct HostRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs velk-host with `args` in the current environment (the test's
-// temporary home), with standard output and error caught in files of `dir`
-// and standard input read from a file there holding `input`.
-HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args,
-                 const std::string& input = "") {
-  const std::string inPath = dir.file("stdin");
-  const std::string outPath = dir.file("stdout");
-  const std::string errPath = dir.file("stderr");
-  writeFileBytes(inPath, input);
-  args.insert(args.begin(), VELK_HOST);
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int in = ::open(inPath.c_str(), O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
-        ::dup2(err, 2) < 0) {
-      ::_exit(127);
-    }
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  HostRun run;
-  int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-    ADD_FAILURE() << "velk-host did not run to its end";
-    return run;
-  }
-  run.status = WEXITSTATUS(status);
-  run.out = readFileBytes(outPath);
-  run.err = readFileBytes(errPath);
-  return run;
-}
+using velktest::HostRun;
+using velktest::runVelkHost;
 
 // Writes a certificate with `serial` that expires `days` from today, DER
 // encoded, into `dir` as `name`; returns its path.
@@ -111,7 +66,7 @@ TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
     for (const std::string& arg : args) {
       shown += " '" + arg + "'";
     }
-    const HostRun run = velkHost(files, args);
+    const HostRun run = runVelkHost(files, args);
     EXPECT_NE(run.status, 0) << shown;
     EXPECT_EQ(run.out, "") << shown;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << ": " << run.err;
@@ -131,32 +86,32 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   writeDer(files, "expired.der", {0x03}, -1);
   writeFileBytes(files.file("noise"), "not a certificate");
 
-  HostRun run = velkHost(files, {"record", "--class", "A", files.file("soon.der")});
+  HostRun run = runVelkHost(files, {"record", "--class", "A", files.file("soon.der")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("recorded: class A, serial 0102"), std::string::npos) << run.out;
 
-  run = velkHost(files, {"record", "--class", "S", files.file("far.pem")});
+  run = runVelkHost(files, {"record", "--class", "S", files.file("far.pem")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("recorded: class S, serial 00AB"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("2 records"), std::string::npos) << run.out;
 
-  run = velkHost(files, {"record", "--class", "S", files.file("expired.der")});
+  run = runVelkHost(files, {"record", "--class", "S", files.file("expired.der")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("not kept: the certificate expired on"), std::string::npos) << run.out;
 
   const std::string before = readFileBytes(home.historyFile());
-  run = velkHost(files, {"record", "--class", "A", files.file("noise")});
+  run = runVelkHost(files, {"record", "--class", "A", files.file("noise")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   EXPECT_EQ(readFileBytes(home.historyFile()), before);
 
-  run = velkHost(files, {"reminder", "on"});
+  run = runVelkHost(files, {"reminder", "on"});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string history = readFileBytes(home.historyFile());
   EXPECT_EQ(history.substr(0, 2), "1\n");
   EXPECT_EQ(history.substr(2), before.substr(2));
 
-  run = velkHost(files, {"list"});
+  run = runVelkHost(files, {"list"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("update reminder: on"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("  S      "), std::string::npos) << run.out;
@@ -164,7 +119,7 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   EXPECT_NE(run.out.find("0102"), std::string::npos) << run.out;
 
   for (const char* command : {"record", "list", "reminder"}) {
-    run = velkHost(files, {command, "--help"});
+    run = runVelkHost(files, {command, "--help"});
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_NE(run.out.find("Usage:"), std::string::npos) << command;
   }
@@ -175,20 +130,20 @@ TEST(VelkHostTest, RemindShowsTheWindowAsTextWithoutATerminal) {
   velktest::TempDir files;
   const std::string soon = writeDer(files, "soon.der", {0x01, 0x02}, 30);
   const std::string far = writeDer(files, "far.der", {0xAB}, 900);
-  ASSERT_EQ(velkHost(files, {"record", "--class", "A", soon}).status, 0);
-  ASSERT_EQ(velkHost(files, {"record", "--class", "S", far}).status, 0);
-  ASSERT_EQ(velkHost(files, {"reminder", "on"}).status, 0);
+  ASSERT_EQ(runVelkHost(files, {"record", "--class", "A", soon}).status, 0);
+  ASSERT_EQ(runVelkHost(files, {"record", "--class", "S", far}).status, 0);
+  ASSERT_EQ(runVelkHost(files, {"reminder", "on"}).status, 0);
   const std::string before = readFileBytes(home.historyFile());
 
   // Asked for the full-screen window without a terminal: nothing is touched.
-  HostRun run = velkHost(files, {"remind", "--ui", "terminal"}, "alt+c\n");
+  HostRun run = runVelkHost(files, {"remind", "--ui", "terminal"}, "alt+c\n");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   EXPECT_EQ(readFileBytes(home.historyFile()), before);
-  EXPECT_EQ(velkHost(files, {"remind", "--ui", "window"}).status, 2);
+  EXPECT_EQ(runVelkHost(files, {"remind", "--ui", "window"}).status, 2);
 
   // Without a terminal the window is text, closed by the input.
-  run = velkHost(files, {"remind"}, "c\nalt+c\n");
+  run = runVelkHost(files, {"remind"}, "c\nalt+c\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("| 種別"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("| 利用者証明用 | 0102"), std::string::npos) << run.out;
@@ -198,7 +153,7 @@ TEST(VelkHostTest, RemindShowsTheWindowAsTextWithoutATerminal) {
   EXPECT_NE(after.find("00AB"), std::string::npos) << after;
 
   // Nothing left to show: no window, the history as it was.
-  run = velkHost(files, {"remind", "--ui", "text"}, "");
+  run = runVelkHost(files, {"remind", "--ui", "text"}, "");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.find("| 種別"), std::string::npos) << run.out;
   EXPECT_EQ(readFileBytes(home.historyFile()), after);

@@ -18,6 +18,8 @@ class LockHolder {
 
   // False when the child could not be started or could not take the lock.
   bool holding() const { return holding_; }
+  // Kills the child with SIGKILL, so that it lets go of nothing itself.
+  void kill();
 
  private:
   pid_t pid_ = -1;
