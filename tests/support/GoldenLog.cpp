@@ -7,23 +7,16 @@
 #include <sstream>
 #include <string_view>
 
+#include "support/LogLines.h"
 #include "support/TempDir.h"
 
 namespace velktest {
 
 std::vector<std::string> goldenLines(const std::string& logFile, const std::string& home) {
   std::vector<std::string> lines;
-  std::istringstream text(readFileBytes(logFile));
-  for (std::string line; std::getline(text, line);) {
-    // "yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid Class.operation |message"
-    const std::size_t level = line.find(' ', line.find(' ') + 1) + 1;
-    const std::size_t ids = line.find(' ', level) + 1;
-    const std::size_t rest = line.find(' ', ids) + 1;
-    if (level == 0 || ids == 0 || rest == 0) {
-      ADD_FAILURE() << "malformed log line: " << line;
-      continue;
-    }
-    std::string kept = line.substr(level, ids - level) + line.substr(rest);
+  for (const LogLine& line : LogLines(logFile).newLines()) {
+    std::string kept =
+        line.level + " " + line.className + "." + line.operation + " |" + line.message;
     for (std::size_t at = 0; (at = kept.find(home, at)) != std::string::npos;) {
       kept.replace(at, home.size(), "<home>");
     }
