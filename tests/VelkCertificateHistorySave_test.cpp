@@ -28,7 +28,6 @@ using namespace std::chrono;
 using testing::Contains;
 using velktest::certificate;
 using velktest::CertificateFactory;
-using velktest::debugLine;
 using velktest::errorLine;
 using velktest::recordLine;
 using Bytes = std::vector<std::int8_t>;
@@ -181,6 +180,7 @@ TEST(RecordingProcessesTest, ConcurrentRecordingsKeepTheHistoryConsistent) {
   constexpr int kProcesses = 4;
   constexpr int kEach = 40;
   std::vector<Bytes> certificates;
+  certificates.reserve(kProcesses * kEach);
   for (int n = 0; n < kProcesses * kEach; ++n) {
     certificates.push_back(certificate({static_cast<std::uint8_t>(n)}, kFar));
   }

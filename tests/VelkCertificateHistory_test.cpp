@@ -116,7 +116,11 @@ TEST_F(VelkCertificateHistoryTest, HistoryReadsAndSavesToTheSameBytesInPlace) {
 TEST_F(VelkCertificateHistoryTest, LinesEndAtEveryNewlineCharacter) {
   for (const std::string newline :
        {"\n", "\v", "\f", "\r", "\r\n", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"}) {
-    ASSERT_TRUE(read("1" + newline + numbered(1) + newline + numbered(2) + newline + numbered(3)));
+    std::string text = "1";
+    for (int n = 1; n <= 3; ++n) {
+      text.append(newline).append(numbered(n));
+    }
+    ASSERT_TRUE(read(text));
     EXPECT_TRUE(controller.isUpdateSetting());
     EXPECT_EQ(serials(), (std::vector<std::string>{"01", "02", "03"})) << newline;
   }

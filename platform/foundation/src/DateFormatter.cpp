@@ -66,8 +66,6 @@ std::size_t fieldCount(std::string_view pattern) {
 
 void DateFormatter::setDateFormat(std::string pattern) { pattern_ = std::move(pattern); }
 
-const std::string& DateFormatter::dateFormat() const { return pattern_; }
-
 void DateFormatter::setLocale(Locale locale) { locale_ = std::move(locale); }
 
 std::string DateFormatter::string(const Date& date) const {
