@@ -47,25 +47,7 @@ bool unescape(const std::string& text, std::string& out) {
   return true;
 }
 
-}  // namespace
-
-std::ostream& operator<<(std::ostream& out, const LogLine& line) {
-  return out << line.level << ' ' << line.className << '.' << line.operation << " |" << line.message
-             << '|';
-}
-
-LogLine debugLine(std::string className, std::string operation, std::string message) {
-  return makeLine("DEBUG", std::move(className), std::move(operation), std::move(message));
-}
-
-LogLine errorLine(std::string className, std::string operation, std::string message) {
-  return makeLine("ERROR", std::move(className), std::move(operation), std::move(message));
-}
-
-LogLine fatalLine(std::string className, std::string operation, std::string message) {
-  return makeLine("FATAL", std::move(className), std::move(operation), std::move(message));
-}
-
+// Parses one line (without its line feed); false when it is not well formed.
 bool parseLogLine(const std::string& text, LogLine& line) {
   // Class names are identifiers, so the first '.' after the pid:tid field
   // ends the class and the first " |" after it ends the operation.
@@ -84,6 +66,25 @@ bool parseLogLine(const std::string& text, LogLine& line) {
   line.className = match[2];
   line.operation = text.substr(rest, bar - rest);
   return unescape(text.substr(bar + 2), line.message);
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const LogLine& line) {
+  return out << line.level << ' ' << line.className << '.' << line.operation << " |" << line.message
+             << '|';
+}
+
+LogLine debugLine(std::string className, std::string operation, std::string message) {
+  return makeLine("DEBUG", std::move(className), std::move(operation), std::move(message));
+}
+
+LogLine errorLine(std::string className, std::string operation, std::string message) {
+  return makeLine("ERROR", std::move(className), std::move(operation), std::move(message));
+}
+
+LogLine fatalLine(std::string className, std::string operation, std::string message) {
+  return makeLine("FATAL", std::move(className), std::move(operation), std::move(message));
 }
 
 LogLines::LogLines(std::string path) : path_(std::move(path)) {}
