@@ -180,7 +180,7 @@ TEST(RecordingProcessesTest, ConcurrentRecordingsKeepTheHistoryConsistent) {
   constexpr int kProcesses = 4;
   constexpr int kEach = 40;
   std::vector<Bytes> certificates;
-  certificates.reserve(kProcesses * kEach);
+  certificates.reserve(std::size_t{kProcesses} * kEach);
   for (int n = 0; n < kProcesses * kEach; ++n) {
     certificates.push_back(certificate({static_cast<std::uint8_t>(n)}, kFar));
   }

@@ -23,24 +23,24 @@ using velktest::recordLine;
 using velktest::ScopedMonitor;
 using velktest::serialsOf;
 
-// Today is 2026-01-15: two records expire within three months (0B first),
-// one has expired, two expire later.
-const std::string kShown = recordLine("S", "0A", "2026-03-01", "2025-06-01 10:00:00") +
-                           recordLine("A", "0B", "2026-02-01", "2025-06-02 10:00:00");
-const std::string kExpired = recordLine("A", "0C", "2026-01-14", "2025-06-03 10:00:00");
-const std::string kLater = recordLine("S", "0D", "2027-01-01", "2025-06-04 10:00:00") +
-                           recordLine("A", "0E", "2026-04-16", "2025-06-05 10:00:00");
-const std::string kHistory = "1\n" + kShown + kExpired + kLater;
-// What a run that shows kHistory leaves: the later ones, earliest first.
-const std::string kAfterRun = "1\n" + recordLine("A", "0E", "2026-04-16", "2025-06-05 10:00:00") +
-                              recordLine("S", "0D", "2027-01-01", "2025-06-04 10:00:00");
-const std::vector<std::vector<std::string>> kShownRows = {
-    {"利用者証明用", "0B", "令和8年2月1日"},
-    {"署名用", "0A", "令和8年3月1日"},
-};
-
 class AlertTest : public velktest::HistoryTest {
  protected:
+  // Today is 2026-01-15: two records expire within three months (0B first),
+  // one has expired, two expire later.
+  const std::string kShown = recordLine("S", "0A", "2026-03-01", "2025-06-01 10:00:00") +
+                             recordLine("A", "0B", "2026-02-01", "2025-06-02 10:00:00");
+  const std::string kExpired = recordLine("A", "0C", "2026-01-14", "2025-06-03 10:00:00");
+  const std::string kLater = recordLine("S", "0D", "2027-01-01", "2025-06-04 10:00:00") +
+                             recordLine("A", "0E", "2026-04-16", "2025-06-05 10:00:00");
+  const std::string kHistory = "1\n" + kShown + kExpired + kLater;
+  // What a run that shows kHistory leaves: the later ones, earliest first.
+  const std::string kAfterRun = "1\n" + recordLine("A", "0E", "2026-04-16", "2025-06-05 10:00:00") +
+                                recordLine("S", "0D", "2027-01-01", "2025-06-04 10:00:00");
+  const std::vector<std::vector<std::string>> kShownRows = {
+      {"利用者証明用", "0B", "令和8年2月1日"},
+      {"署名用", "0A", "令和8年3月1日"},
+  };
+
   void writeHistory(const std::string& text) const { velktest::writeHistory(home, text); }
   std::string history() const { return velktest::history(home); }
 };

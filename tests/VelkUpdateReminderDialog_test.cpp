@@ -21,7 +21,7 @@ using testing::Field;
 using velktest::debugLine;
 using velktest::historyRecord;
 
-const std::string kDialog = "VelkUpdateReminderDialog";
+constexpr const char* kDialog = "VelkUpdateReminderDialog";
 
 class DialogTest : public velktest::HistoryTest {
  protected:

@@ -26,15 +26,15 @@ using velktest::certificate;
 using velktest::recordLine;
 using velktest::writeHistory;
 
-// Today is 2026-01-15: 0B and 0A expire within three months, 0C has expired,
-// 0D expires later.
-const std::string kHistory =
-    "1\n" + recordLine("S", "0A", "2026-03-01") + recordLine("A", "0B", "2026-02-01") +
-    recordLine("A", "0C", "2026-01-14") + recordLine("S", "0D", "2027-01-01");
-const std::string kNotUtf8 = "1\n" + recordLine("S", "0A", "2026-03-01") + "S,\xff,2026\n";
-
 class GoldenLogTest : public velktest::HistoryTest {
  protected:
+  // Today is 2026-01-15: 0B and 0A expire within three months, 0C has expired,
+  // 0D expires later.
+  const std::string kHistory =
+      "1\n" + recordLine("S", "0A", "2026-03-01") + recordLine("A", "0B", "2026-02-01") +
+      recordLine("A", "0C", "2026-01-14") + recordLine("S", "0D", "2027-01-01");
+  const std::string kNotUtf8 = "1\n" + recordLine("S", "0A", "2026-03-01") + "S,\xff,2026\n";
+
   // Compares the lines logged since the last call with the golden file `name`.
   void expectLog(const std::string& name) {
     const std::vector<std::string> all = velktest::goldenLines(home.logFile(), home.root());

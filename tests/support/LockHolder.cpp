@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 
@@ -26,12 +27,12 @@ bool readByte(int fd) {
 }  // namespace
 
 LockHolder::LockHolder(const std::string& lockFile) {
-  int ready[2];
-  int release[2];
-  if (::pipe(ready) != 0) {
+  std::array<int, 2> ready{};
+  std::array<int, 2> release{};
+  if (::pipe(ready.data()) != 0) {
     return;
   }
-  if (::pipe(release) != 0) {
+  if (::pipe(release.data()) != 0) {
     ::close(ready[0]);
     ::close(ready[1]);
     return;

@@ -57,7 +57,7 @@ bool parseLogLine(const std::string& text, LogLine& line) {
   if (!std::regex_search(text, match, kHead)) {
     return false;
   }
-  const std::size_t rest = static_cast<std::size_t>(match.length(0));
+  const auto rest = static_cast<std::size_t>(match.length(0));
   const std::size_t bar = text.find(" |", rest);
   if (bar == std::string::npos) {
     return false;
