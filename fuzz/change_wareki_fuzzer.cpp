@@ -7,6 +7,8 @@
 // and day taken from the text without their leading zero. The log is emptied
 // before every run so that each run reads back only its own lines.
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -62,12 +64,9 @@ bool holdsDate(const std::vector<std::string_view>& characters) {
   if (characters.size() < 10) {
     return false;
   }
-  for (const std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (!isDigit(characters[i])) {
-      return false;
-    }
-  }
-  return true;
+  constexpr std::array<std::size_t, 8> kDigitPlaces = {0, 1, 2, 3, 5, 6, 8, 9};
+  return std::all_of(kDigitPlaces.begin(), kDigitPlaces.end(),
+                     [&](std::size_t i) { return isDigit(characters[i]); });
 }
 
 std::string withoutLeadingZero(std::string_view tens, std::string_view ones) {

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   // Dates are read in the system time zone; by default one whose clocks
   // skipped midnight in some years, so that days without a midnight are read
   // too.
-  ::setenv("TZ", "America/Sao_Paulo", 0);
+  ::setenv("TZ", "America/Sao_Paulo", 0);  // NOLINT(concurrency-mt-unsafe): before any thread
   static velkfuzz::FuzzHome fuzzHome;
   home = &fuzzHome;
   return 0;

@@ -30,7 +30,7 @@ namespace {
 constexpr std::string_view kOperation = "escape(message:)";
 // Longer messages would carry the file past its rotation size within the
 // lines the logger writes between two looks at that size.
-constexpr std::size_t kMaxMessageSize = 64 * 1024;
+constexpr std::size_t kMaxMessageSize = std::size_t{64} * 1024;
 
 [[noreturn]] void fail(const char* what, std::string_view line) {
   std::fprintf(stderr, "log_message_fuzzer: %s\nline: %.*s\n", what, static_cast<int>(line.size()),

@@ -20,13 +20,13 @@
 #include <utility>
 #include <vector>
 
+#include "CertificateFactory.h"
 #include "VelkCommon/VelkHexUtility.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUserCertService/VelkX509Certificate.h"
 #include "foundation/Calendar.h"
-#include "support/CertificateFactory.h"
 #include "support/FuzzFiles.h"
 #include "support/FuzzHome.h"
 #include "support/LogText.h"
@@ -92,6 +92,7 @@ std::vector<NamedCertificate> makeCertificates() {
   }
 
   std::vector<NamedCertificate> made;
+  made.reserve(shapes.size() + 1);
   for (const auto& [name, options] : shapes) {
     made.push_back({name, CertificateFactory::make(options).der});
   }

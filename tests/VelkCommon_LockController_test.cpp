@@ -1,12 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,6 +9,7 @@
 
 #include "VelkCommon/VelkLockController.h"
 #include "support/ChildProcesses.h"
+#include "support/LockHolder.h"
 #include "support/TempDir.h"
 #include "support/TempHome.h"
 
@@ -43,17 +39,6 @@ int readCounter(const std::string& path) {
 void writeCounter(const std::string& path, int value) {
   std::ofstream(path, std::ios::trunc) << value;
 }
-
-// Kills and reaps a child process when the test leaves early.
-struct ChildKiller {
-  pid_t pid;
-  ~ChildKiller() {
-    if (pid > 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
-  }
-};
 
 TEST_F(VelkCommonLockControllerTest, ProcessesCountingUnderTheLockLoseNoIncrement) {
   const std::string counter = lockFile() + ".counter";
@@ -103,26 +88,8 @@ TEST_F(VelkCommonLockControllerTest, ControllersInTwoThreadsExcludeEachOther) {
 }
 
 TEST_F(VelkCommonLockControllerTest, WaitsForAnotherProcessAndIsFreedWhenItIsKilled) {
-  std::array<int, 2> ready{};
-  ASSERT_EQ(0, ::pipe(ready.data()));
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    VelkLockController controller(lockFile());
-    const char state = controller.lock(0) ? 'y' : 'n';
-    (void)::write(ready[1], &state, 1);
-    for (;;) {
-      ::pause();
-    }
-  }
-  ChildKiller killer{holder};
-  ::close(ready[1]);
-  char state = 0;
-  ASSERT_EQ(1, ::read(ready[0], &state, 1));
-  ::close(ready[0]);
-  ASSERT_EQ('y', state);
-
+  velktest::LockHolder holder(lockFile());
+  ASSERT_TRUE(holder.holding());
   VelkLockController controller(lockFile());
   constexpr auto kWait = milliseconds(300);
   const Clock::time_point start = Clock::now();
@@ -131,10 +98,7 @@ TEST_F(VelkCommonLockControllerTest, WaitsForAnotherProcessAndIsFreedWhenItIsKil
   EXPECT_GE(waited, kWait);
   EXPECT_LT(waited, kWait + std::chrono::seconds(2));
   controller.unlock();  // after a failed lock, as callers do
-
-  ASSERT_EQ(0, ::kill(holder, SIGKILL));
-  ASSERT_EQ(holder, ::waitpid(holder, nullptr, 0));
-  killer.pid = -1;
+  holder.kill();
   EXPECT_TRUE(controller.lock(0));
 }
 

@@ -8,14 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "CertificateFactory.h"
 #include "VelkCommon/VelkException.h"
-#include "foundation/Clock.h"
-#include "support/CertificateFactory.h"
-#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -108,6 +105,9 @@ TEST(VelkX509CertificateTest, NotAfterIsExactInBothTimeEncodings) {
       {utc(1950, 6, 15, 1, 2, 3), TimeEncoding::kGeneralizedTime, 0x18, "19500615010203Z"},
       {utc(2000, 2, 29, 23, 0, 1), TimeEncoding::kUtcTime, 0x17, "000229230001Z"},
       {utc(2262, 4, 11, 0, 0, 0), TimeEncoding::kRfc5280, 0x18, "22620411000000Z"},
+      // The usual "no expiry" of certificates, and a time long past.
+      {utc(9999, 12, 31, 23, 59, 59), TimeEncoding::kRfc5280, 0x18, "99991231235959Z"},
+      {utc(1600, 1, 1, 0, 0, 0), TimeEncoding::kGeneralizedTime, 0x18, "16000101000000Z"},
   };
   for (const Case& c : cases) {
     CertificateOptions options;
@@ -117,21 +117,6 @@ TEST(VelkX509CertificateTest, NotAfterIsExactInBothTimeEncodings) {
     EXPECT_TRUE(holdsTime(der, c.tag, c.text)) << c.text;
     EXPECT_EQ(VelkX509Certificate(der).getNotAfter(), foundation::Date(c.instant)) << c.text;
   }
-}
-
-TEST(VelkX509CertificateTest, FarInstantsAreExact) {
-  // 9999-12-31 23:59:59 is the usual "no expiry" of certificates.
-  for (const sys_seconds instant :
-       {CertificateFactory::utc(9999, 12, 31, 23, 59, 59), CertificateFactory::utc(1600, 1, 1)}) {
-    CertificateOptions options;
-    options.notAfter = instant;
-    const VelkX509Certificate certificate(CertificateFactory::make(options).der);
-    EXPECT_EQ(certificate.getNotAfter(), foundation::Date(instant));
-    EXPECT_TRUE(certificate.getSerialNumber().has_value());
-  }
-  EXPECT_TRUE(holdsTime(
-      CertificateFactory::make({0x01}, CertificateFactory::utc(9999, 12, 31, 23, 59, 59)).der, 0x18,
-      "99991231235959Z"));
 }
 
 TEST(VelkX509CertificateTest, UnreadableTimeTextGivesNoNotAfter) {
@@ -193,55 +178,9 @@ TEST(VelkX509CertificateTest, RefusesLengthsLargerThanTheInput) {
   EXPECT_TRUE(refused(huge));
 }
 
-TEST(VelkX509CertificateTest, RefusesPemTextAndRandomBytes) {
+TEST(VelkX509CertificateTest, RefusesPemText) {
   const std::string pem = CertificateFactory::make({0x01}, CertificateFactory::utc(2040, 1, 1)).pem;
   EXPECT_TRUE(refused(Bytes(pem.begin(), pem.end())));
-
-  std::mt19937 random(20240401);
-  std::uniform_int_distribution<int> byte(-128, 127);
-  std::uniform_int_distribution<std::size_t> length(1, 600);
-  for (int round = 0; round < 2000; ++round) {
-    Bytes noise(length(random));
-    std::generate(noise.begin(), noise.end(),
-                  [&] { return static_cast<std::int8_t>(byte(random)); });
-    if (round % 2 == 0 && noise.size() >= 4) {  // looks like a SEQUENCE that fits
-      noise[0] = 0x30;
-      noise[1] = static_cast<std::int8_t>(0x82);
-      noise[2] = static_cast<std::int8_t>((noise.size() - 4) >> 8);
-      noise[3] = static_cast<std::int8_t>(noise.size() - 4);
-    }
-    ASSERT_TRUE(refused(noise)) << "round " << round;
-  }
-}
-
-TEST(VelkX509CertificateTest, DamagedCertificatesAreReadOrRefused) {
-  const Bytes der = sampleDer();
-  for (std::size_t at = 0; at < der.size(); ++at) {
-    for (const int mask : {0x01, 0x80, 0xFF}) {
-      Bytes damaged = der;
-      damaged[at] = static_cast<std::int8_t>(damaged[at] ^ mask);
-      try {
-        const VelkX509Certificate certificate(damaged);
-        EXPECT_TRUE(certificate.getSerialNumber().has_value()) << "byte " << at;
-      } catch (const VelkException& error) {
-        EXPECT_EQ(error.getLocation(), "VelkX509Certificate(der:)");
-      }
-    }
-  }
-}
-
-TEST(CertificateFactoryTest, DaysFromTodayIsNoonOfTheLocalCalendarDay) {
-  // 2024-03-31 23:30 UTC is already 1 April in Tokyo and still 31 March in New York.
-  const foundation::ScopedClock clock(
-      [] { return foundation::Date(CertificateFactory::utc(2024, 3, 31, 23, 30, 0)); });
-  {
-    const velktest::ScopedEnv tz("TZ", "JST-9");
-    EXPECT_EQ(CertificateFactory::daysFromToday(0), CertificateFactory::utc(2024, 4, 1, 3));
-    EXPECT_EQ(CertificateFactory::daysFromToday(-32), CertificateFactory::utc(2024, 2, 29, 3));
-  }
-  const velktest::ScopedEnv tz("TZ", "EST5");
-  EXPECT_EQ(CertificateFactory::daysFromToday(0), CertificateFactory::utc(2024, 3, 31, 17));
-  EXPECT_EQ(CertificateFactory::daysFromToday(3650), CertificateFactory::utc(2034, 3, 29, 17));
 }
 
 TEST(CertificateFactoryTest, MakeCertToolWritesReadableCertificates) {

@@ -23,7 +23,7 @@
 #include "appkit/Application.h"
 #include "appkit/EventBackend.h"
 #include "foundation/Clock.h"
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 #include "support/ScopedEnv.h"
 #include "support/ScopedMonitor.h"
 #include "support/TempDir.h"

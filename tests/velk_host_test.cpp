@@ -1,9 +1,6 @@
 // velk-host, run as a separate program the way a person runs it.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
+#include "support/HostProcess.h"
 #include "support/LockHolder.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -27,51 +25,8 @@ using velktest::CertificateFactory;
 using velktest::readFileBytes;
 using velktest::writeFileBytes;
 
-struct HostRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs velk-host with `args` in the current environment (the test's
-// temporary home), with standard output and error caught in files of `dir`
-// and standard input read from a file there holding `input`.
-HostRun velkHost(const velktest::TempDir& dir, std::vector<std::string> args,
-                 const std::string& input = "") {
-  const std::string inPath = dir.file("stdin");
-  const std::string outPath = dir.file("stdout");
-  const std::string errPath = dir.file("stderr");
-  writeFileBytes(inPath, input);
-  args.insert(args.begin(), VELK_HOST);
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int in = ::open(inPath.c_str(), O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
-        ::dup2(err, 2) < 0) {
-      ::_exit(127);
-    }
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  HostRun run;
-  int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-    ADD_FAILURE() << "velk-host did not run to its end";
-    return run;
-  }
-  run.status = WEXITSTATUS(status);
-  run.out = readFileBytes(outPath);
-  run.err = readFileBytes(errPath);
-  return run;
-}
+using velktest::HostRun;
+using velktest::runVelkHost;
 
 // Writes a certificate with `serial` that expires `days` from today, DER
 // encoded, into `dir` as `name`; returns its path.
@@ -116,7 +71,7 @@ TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
     for (const std::string& arg : args) {
       shown += " '" + arg + "'";
     }
-    const HostRun run = velkHost(files, args);
+    const HostRun run = runVelkHost(files, args);
     EXPECT_NE(run.status, 0) << shown;
     EXPECT_EQ(run.out, "") << shown;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << ": " << run.err;
@@ -124,7 +79,7 @@ TEST(VelkHostTest, BadArgumentsAndUnreadableFilesGiveOneLineAndTouchNothing) {
     // Not even the application directory is made.
     EXPECT_FALSE(std::filesystem::exists(home.appDir())) << shown;
   }
-  EXPECT_NE(velkHost(files, {"bogus"}).err.find("unknown subcommand 'bogus'"), std::string::npos);
+  EXPECT_NE(runVelkHost(files, {"bogus"}).err.find("unknown subcommand 'bogus'"), std::string::npos);
 }
 
 // Every path under `folder` with the bytes of the files among them.
@@ -149,12 +104,12 @@ TEST(VelkHostTest, RefusedRecordingsSayWhyAndLeaveTheDataFolderAsItWas) {
   // Before there is any data folder, and with a history in it.
   for (const bool withHistory : {false, true}) {
     if (withHistory) {
-      ASSERT_EQ(velkHost(files, {"record", "--class", "A", good}).status, 0);
+      ASSERT_EQ(runVelkHost(files, {"record", "--class", "A", good}).status, 0);
     }
     const auto before = contentsOf(data);
     for (const std::string& input :
          {files.file("noise"), files.file("huge"), std::string("/dev/zero")}) {
-      const HostRun run = velkHost(files, {"record", "--class", "A", input});
+      const HostRun run = runVelkHost(files, {"record", "--class", "A", input});
       EXPECT_EQ(run.status, 1) << input;
       EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: ", 0), 0U) << run.err;
       EXPECT_NE(run.err.find(input), std::string::npos) << run.err;
@@ -166,7 +121,7 @@ TEST(VelkHostTest, RefusedRecordingsSayWhyAndLeaveTheDataFolderAsItWas) {
   const velktest::LockHolder holder(home.lockFile());
   ASSERT_TRUE(holder.holding());
   const auto start = std::chrono::steady_clock::now();
-  const HostRun run = velkHost(files, {"record", "--class", "A", good});
+  const HostRun run = runVelkHost(files, {"record", "--class", "A", good});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: the history is locked", 0), 0U) << run.err;
@@ -183,32 +138,32 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   writeDer(files, "expired.der", {0x03}, -1);
   writeFileBytes(files.file("noise"), "not a certificate");
 
-  HostRun run = velkHost(files, {"record", "--class", "A", files.file("soon.der")});
+  HostRun run = runVelkHost(files, {"record", "--class", "A", files.file("soon.der")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("recorded: class A, serial 0102"), std::string::npos) << run.out;
 
-  run = velkHost(files, {"record", "--class", "S", files.file("far.pem")});
+  run = runVelkHost(files, {"record", "--class", "S", files.file("far.pem")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("recorded: class S, serial 00AB"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("2 records"), std::string::npos) << run.out;
 
-  run = velkHost(files, {"record", "--class", "S", files.file("expired.der")});
+  run = runVelkHost(files, {"record", "--class", "S", files.file("expired.der")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("not kept: the certificate expired on"), std::string::npos) << run.out;
 
   const std::string before = readFileBytes(home.historyFile());
-  run = velkHost(files, {"record", "--class", "A", files.file("noise")});
+  run = runVelkHost(files, {"record", "--class", "A", files.file("noise")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   EXPECT_EQ(readFileBytes(home.historyFile()), before);
 
-  run = velkHost(files, {"reminder", "on"});
+  run = runVelkHost(files, {"reminder", "on"});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string history = readFileBytes(home.historyFile());
   EXPECT_EQ(history.substr(0, 2), "1\n");
   EXPECT_EQ(history.substr(2), before.substr(2));
 
-  run = velkHost(files, {"list"});
+  run = runVelkHost(files, {"list"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("update reminder: on"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("  S      "), std::string::npos) << run.out;
@@ -216,7 +171,7 @@ TEST(VelkHostTest, RecordsDerAndPemThenListsAndSetsTheReminder) {
   EXPECT_NE(run.out.find("0102"), std::string::npos) << run.out;
 
   for (const char* command : {"record", "list", "reminder"}) {
-    run = velkHost(files, {command, "--help"});
+    run = runVelkHost(files, {command, "--help"});
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_NE(run.out.find("Usage:"), std::string::npos) << command;
   }
@@ -227,31 +182,31 @@ TEST(VelkHostTest, RemindShowsNoWindowToNobodyAndTextWhenAsked) {
   velktest::TempDir files;
   const std::string soon = writeDer(files, "soon.der", {0x01, 0x02}, 30);
   const std::string far = writeDer(files, "far.der", {0xAB}, 900);
-  ASSERT_EQ(velkHost(files, {"record", "--class", "A", soon}).status, 0);
-  ASSERT_EQ(velkHost(files, {"record", "--class", "S", far}).status, 0);
-  ASSERT_EQ(velkHost(files, {"reminder", "on"}).status, 0);
+  ASSERT_EQ(runVelkHost(files, {"record", "--class", "A", soon}).status, 0);
+  ASSERT_EQ(runVelkHost(files, {"record", "--class", "S", far}).status, 0);
+  ASSERT_EQ(runVelkHost(files, {"reminder", "on"}).status, 0);
   const std::string before = readFileBytes(home.historyFile());
 
   // Asked for the full-screen window without a terminal: nothing is touched.
-  HostRun run = velkHost(files, {"remind", "--ui", "terminal"}, "alt+c\n");
+  HostRun run = runVelkHost(files, {"remind", "--ui", "terminal"}, "alt+c\n");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   EXPECT_EQ(readFileBytes(home.historyFile()), before);
-  EXPECT_EQ(velkHost(files, {"remind", "--ui", "window"}).status, 2);
+  EXPECT_EQ(runVelkHost(files, {"remind", "--ui", "window"}).status, 2);
 
   // Nobody to see a window (no display, no terminal): nothing is removed.
   {
     const velktest::ScopedEnv noX("DISPLAY", std::nullopt);
     const velktest::ScopedEnv noWayland("WAYLAND_DISPLAY", std::nullopt);
-    run = velkHost(files, {"remind"}, "alt+c\n");
+    run = runVelkHost(files, {"remind"}, "alt+c\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFileBytes(home.historyFile()), before);
-    EXPECT_EQ(velkHost(files, {"remind", "--ui", "desktop"}).status, 1);
+    EXPECT_EQ(runVelkHost(files, {"remind", "--ui", "desktop"}).status, 1);
     EXPECT_EQ(readFileBytes(home.historyFile()), before);
   }
 
   // The text window, closed by the input.
-  run = velkHost(files, {"remind", "--ui", "text"}, "c\nalt+c\n");
+  run = runVelkHost(files, {"remind", "--ui", "text"}, "c\nalt+c\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("| 種別"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("| 利用者証明用 | 0102"), std::string::npos) << run.out;
@@ -261,7 +216,7 @@ TEST(VelkHostTest, RemindShowsNoWindowToNobodyAndTextWhenAsked) {
   EXPECT_NE(after.find("00AB"), std::string::npos) << after;
 
   // Nothing left to show: no window, the history as it was.
-  run = velkHost(files, {"remind", "--ui", "text"}, "");
+  run = runVelkHost(files, {"remind", "--ui", "text"}, "");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.find("| 種別"), std::string::npos) << run.out;
   EXPECT_EQ(readFileBytes(home.historyFile()), after);

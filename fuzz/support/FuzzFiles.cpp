@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -58,9 +59,9 @@ void writeFileOrAbort(const std::string& path, const std::uint8_t* data, std::si
 std::string readFileOrAbort(const std::string& path) {
   const OpenFile file(path, O_RDONLY);
   std::string text;
-  char buffer[65536];
+  std::array<char, 65536> buffer{};
   for (;;) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) {
       continue;
     }
@@ -70,7 +71,7 @@ std::string readFileOrAbort(const std::string& path) {
     if (got == 0) {
       return text;
     }
-    text.append(buffer, static_cast<std::size_t>(got));
+    text.append(buffer.data(), static_cast<std::size_t>(got));
   }
 }
 

@@ -1,10 +1,10 @@
 #include "support/FuzzHome.h"
 
-#include <signal.h>
 #include <stdlib.h>  // NOLINT(modernize-deprecated-headers): mkdtemp, setenv
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
@@ -34,7 +34,7 @@ void removeFoldersOfEndedProcesses(const std::string& base) {
     if (name.rfind(kPrefix, 0) != 0) {
       continue;
     }
-    const pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + kPrefix.size()));
+    const auto pid = static_cast<pid_t>(std::atol(name.c_str() + kPrefix.size()));
     if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
       std::filesystem::remove_all(entry.path(), ignored);
     }
@@ -54,8 +54,9 @@ FuzzHome::FuzzHome() {
     std::abort();
   }
   root_ = buffer.data();
-  ::setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
-  ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
+  // Made once, before the fuzzer starts any thread.
+  ::setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);    // NOLINT(concurrency-mt-unsafe)
+  ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
 }
 
 FuzzHome::~FuzzHome() {

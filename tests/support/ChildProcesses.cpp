@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <vector>
 
@@ -12,8 +13,8 @@ namespace velktest {
 bool runInChildren(int count, const std::function<bool(int index)>& work) {
   // The children block on reading the start pipe until the parent closes its
   // writing end, which it does once all of them exist.
-  int start[2];
-  if (::pipe(start) != 0) {
+  std::array<int, 2> start{};
+  if (::pipe(start.data()) != 0) {
     ADD_FAILURE() << "pipe failed";
     return false;
   }

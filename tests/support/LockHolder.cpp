@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
+
+#include "VelkCommon/VelkLockController.h"
 
 namespace velktest {
 
@@ -23,12 +27,12 @@ bool readByte(int fd) {
 }  // namespace
 
 LockHolder::LockHolder(const std::string& lockFile) {
-  int ready[2];
-  int release[2];
-  if (::pipe(ready) != 0) {
+  std::array<int, 2> ready{};
+  std::array<int, 2> release{};
+  if (::pipe(ready.data()) != 0) {
     return;
   }
-  if (::pipe(release) != 0) {
+  if (::pipe(release.data()) != 0) {
     ::close(ready[0]);
     ::close(ready[1]);
     return;
@@ -64,6 +68,20 @@ LockHolder::~LockHolder() {
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
   }
+}
+
+void LockHolder::kill() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+  }
+}
+
+bool lockIsFree(const std::string& lockFile) {
+  VelkLockController probe(lockFile);
+  return probe.lock(0);
 }
 
 }  // namespace velktest

@@ -18,11 +18,16 @@ class LockHolder {
 
   // False when the child could not be started or could not take the lock.
   bool holding() const { return holding_; }
+  // Kills the child with SIGKILL, so that it lets go of nothing itself.
+  void kill();
 
  private:
   pid_t pid_ = -1;
   int release_ = -1;  // the child lets go when this pipe end closes
   bool holding_ = false;
 };
+
+// True when no one holds the lock on `lockFile`.
+bool lockIsFree(const std::string& lockFile);
 
 }  // namespace velktest

@@ -61,6 +61,27 @@ bool unescape(const std::string& text, std::string& out) {
   return true;
 }
 
+// Parses one line (without its line feed); false when it is not well formed.
+bool parseLogLine(const std::string& text, LogLine& line) {
+  // Class names are identifiers, so the first '.' after the pid:tid field
+  // ends the class and the first " |" after it ends the operation.
+  static const std::regex kHead(
+      R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} (DEBUG|ERROR|FATAL) \d+:\d+ ([A-Za-z_][A-Za-z0-9_]*)\.)");
+  std::smatch match;
+  if (!std::regex_search(text, match, kHead)) {
+    return false;
+  }
+  const auto rest = static_cast<std::size_t>(match.length(0));
+  const std::size_t bar = text.find(" |", rest);
+  if (bar == std::string::npos) {
+    return false;
+  }
+  line.level = match[1];
+  line.className = match[2];
+  line.operation = text.substr(rest, bar - rest);
+  return unescape(text.substr(bar + 2), line.message);
+}
+
 }  // namespace
 
 std::ostream& operator<<(std::ostream& out, const LogLine& line) {
@@ -78,26 +99,6 @@ LogLine errorLine(std::string className, std::string operation, std::string mess
 
 LogLine fatalLine(std::string className, std::string operation, std::string message) {
   return makeLine("FATAL", std::move(className), std::move(operation), std::move(message));
-}
-
-bool parseLogLine(const std::string& text, LogLine& line) {
-  // Class names are identifiers, so the first '.' after the pid:tid field
-  // ends the class and the first " |" after it ends the operation.
-  static const std::regex kHead(
-      R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} (DEBUG|ERROR|FATAL) \d+:\d+ ([A-Za-z_][A-Za-z0-9_]*)\.)");
-  std::smatch match;
-  if (!std::regex_search(text, match, kHead)) {
-    return false;
-  }
-  const std::size_t rest = static_cast<std::size_t>(match.length(0));
-  const std::size_t bar = text.find(" |", rest);
-  if (bar == std::string::npos) {
-    return false;
-  }
-  line.level = match[1];
-  line.className = match[2];
-  line.operation = text.substr(rest, bar - rest);
-  return unescape(text.substr(bar + 2), line.message);
 }
 
 LogLines::LogLines(std::string path) : path_(std::move(path)) {}

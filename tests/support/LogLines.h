@@ -40,7 +40,4 @@ class LogLines {
   std::size_t offset_ = 0;
 };
 
-// Parses one line (without its line feed); false when it is not well formed.
-bool parseLogLine(const std::string& text, LogLine& line);
-
 }  // namespace velktest

@@ -55,7 +55,7 @@ void TextScreen::type(const std::string& input) {
 }
 
 std::string TextScreen::unreadInput() {
-  return std::string(std::istreambuf_iterator<char>(input_), std::istreambuf_iterator<char>());
+  return {std::istreambuf_iterator<char>(input_), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> TextScreen::tableHeader() const {

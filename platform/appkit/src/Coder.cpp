@@ -14,8 +14,4 @@ std::optional<std::string> Coder::decodeString(std::string_view key) const {
   return found->second;
 }
 
-bool Coder::containsValueForKey(std::string_view key) const {
-  return values_.find(key) != values_.end();
-}
-
 }  // namespace appkit

@@ -83,8 +83,6 @@ void appendPadded(std::string& text, int value, std::size_t width) {
 
 void DateFormatter::setDateFormat(std::string pattern) { pattern_ = std::move(pattern); }
 
-const std::string& DateFormatter::dateFormat() const { return pattern_; }
-
 void DateFormatter::setLocale(Locale locale) { locale_ = std::move(locale); }
 
 std::string DateFormatter::string(const Date& date) const {

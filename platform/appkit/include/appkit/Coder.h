@@ -23,9 +23,6 @@ class VELKAPPKIT_EXPORT Coder {
   // The value stored under `key`; nullopt when there is none.
   std::optional<std::string> decodeString(std::string_view key) const;
 
-  // True when a value is stored under `key`.
-  bool containsValueForKey(std::string_view key) const;
-
  private:
   std::map<std::string, std::string, std::less<>> values_;
 };

@@ -14,7 +14,6 @@ namespace foundation {
 class VELKFOUNDATION_EXPORT DateFormatter {
  public:
   void setDateFormat(std::string pattern);
-  const std::string& dateFormat() const;
   void setLocale(Locale locale);
 
   // The date rendered with the pattern, fields zero-padded to 4 and 2 digits.

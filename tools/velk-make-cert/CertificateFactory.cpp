@@ -1,4 +1,4 @@
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>

@@ -21,7 +21,7 @@
 #include <system_error>
 #include <vector>
 
-#include "support/CertificateFactory.h"
+#include "CertificateFactory.h"
 
 namespace {
 

@@ -1,0 +1,428 @@
+// The history record, the history file's controller and its list operations.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
+#include "foundation/Calendar.h"
+#include "support/LogLines.h"
+#include "support/Records.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+#include "support/TempHome.h"
+
+namespace {
+
+using testing::Contains;
+using velktest::debugLine;
+using velktest::errorLine;
+using velktest::historyRecord;
+using velktest::InfoList;
+using velktest::readFileBytes;
+using velktest::serialsOf;
+using Controller = VelkCertificateHistoryFileController;
+using InfoPtr = Controller::InfoPtr;
+using SORT_TYPE = Controller::SORT_TYPE;
+
+constexpr const char* kController = "VelkCertificateHistoryFileController";
+constexpr const char* kInfo = "VelkCertificateHistoryInfo";
+constexpr const char* kRead = "readFile(varidReadRowCount:)";
+
+// A valid record line (without line feed) whose serial number is `n` in hex.
+std::string numbered(int n) {
+  const std::string serial = {"0123456789ABCDEF"[(n >> 4) & 15], "0123456789ABCDEF"[n & 15]};
+  return std::string(n % 2 != 0 ? "A" : "S") + "," + serial + ",2027-01-31,2025-03-09 14:05:00";
+}
+
+foundation::DateComponents day(int year, int month, int dayOfMonth, int hour = 0) {
+  foundation::DateComponents components;
+  components.year = year;
+  components.month = month;
+  components.day = dayOfMonth;
+  components.hour = hour;
+  components.minute = components.second = components.nanosecond = 0;
+  return components;
+}
+
+class VelkCertificateHistoryTest : public testing::Test {
+ protected:
+  // Writes the history file and reads it into the controller.
+  bool read(const std::string& text, std::int64_t limit = 10) {
+    velktest::writeHistory(home, text);
+    return controller.readFile(limit);
+  }
+  std::vector<std::string> serials() {
+    return serialsOf(controller.getCertificateHistoryInfoList());
+  }
+  void fill(const InfoList& records) {
+    for (const InfoPtr& info : records) {
+      controller.addCirtificateFile(info);
+    }
+  }
+
+  velktest::TempHome home;
+  velktest::LogLines log{home.logFile()};
+  Controller controller;
+};
+
+TEST_F(VelkCertificateHistoryTest, HistoryReadsAndSavesToTheSameBytesInPlace) {
+  std::string text = "1\n";
+  for (int n = 0; n < 10; ++n) {
+    text += numbered(n) + "\n";
+  }
+  // A NUL byte and non-ASCII text are ordinary characters of a field.
+  text += std::string("S,0A") + '\0' + "0B,2027-01-31,2025-03-09 14:05:00\n";
+  text += "A,\xE8\xA8\xBC\xE6\x98\x8E,2027-01-31,2025-03-09 14:05:00\n";
+  ASSERT_TRUE(read(text, 12));
+  EXPECT_EQ(serials().size(), 12U);
+  struct stat before {};
+  ASSERT_EQ(::stat(home.historyFile().c_str(), &before), 0);
+  ASSERT_TRUE(controller.saveFile());
+  EXPECT_EQ(readFileBytes(home.historyFile()), text);
+  struct stat after {};
+  ASSERT_EQ(::stat(home.historyFile().c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino) << "the file was replaced, not rewritten";
+
+  // Only "1" is on; whatever was read is written back as 0 or 1.
+  for (const char* setting : {"0", "true", " 1", "1 ", "01"}) {
+    ASSERT_TRUE(read(setting + std::string("\n") + numbered(1) + "\n")) << setting;
+    EXPECT_FALSE(controller.isUpdateSetting()) << setting;
+    ASSERT_TRUE(controller.saveFile());
+    EXPECT_EQ(readFileBytes(home.historyFile()), "0\n" + numbered(1) + "\n");
+  }
+  // An empty first line ends the reading, whatever follows.
+  for (const std::string& empty : {"\n" + numbered(1), std::string()}) {
+    ASSERT_TRUE(read("1\n" + numbered(1)));
+    ASSERT_TRUE(read(empty));
+    EXPECT_FALSE(controller.isUpdateSetting());
+    EXPECT_TRUE(serials().empty());
+  }
+  ASSERT_TRUE(read("1\n"));
+  EXPECT_TRUE(controller.isUpdateSetting());
+  controller.setUpdateSetting(false);
+  ASSERT_TRUE(controller.saveFile());
+  EXPECT_EQ(readFileBytes(home.historyFile()), "0\n");
+}
+
+TEST_F(VelkCertificateHistoryTest, LinesEndAtEveryNewlineCharacter) {
+  for (const std::string newline :
+       {"\n", "\v", "\f", "\r", "\r\n", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"}) {
+    std::string text = "1";
+    for (int n = 1; n <= 3; ++n) {
+      text.append(newline).append(numbered(n));
+    }
+    ASSERT_TRUE(read(text));
+    EXPECT_TRUE(controller.isUpdateSetting());
+    EXPECT_EQ(serials(), (std::vector<std::string>{"01", "02", "03"})) << newline;
+  }
+  // U+0A85 (E0 AA 85) merely contains the bytes of a newline character.
+  ASSERT_TRUE(read("1\nS,\xE0\xAA\x85,2027-01-31,2025-03-09 14:05:00\n"));
+  EXPECT_EQ(serials(), std::vector<std::string>{"\xE0\xAA\x85"});
+}
+
+TEST_F(VelkCertificateHistoryTest, RecordLinesAreTakenAsTheyAreOrSkipped) {
+  ASSERT_TRUE(
+      read("1\n"
+           "S,01,2027-01-31\n"
+           "S,02,2027-01-31,2025-03-09 14:05:00,\n"
+           "S, 04,2027-01-31,2025-03-09 14:05:00\n"
+           "S,05, 2027-01-31,2025-03-09 14:05:00\n"
+           "S,06,2027-01-31,2025-03-09 14:05:00 \n"
+           "S ,07,2027-01-31,2025-03-09 14:05:00\n"
+           "A,08,2027-1-31,2025-03-09 4:05:00\n"));
+  // The serial keeps its blank; the dates were parsed and written anew.
+  EXPECT_EQ(serials(), (std::vector<std::string>{" 04", "08"}));
+  EXPECT_EQ(controller.getCertificateHistoryInfoList().back()->openTime, "2025-03-09 04:05:00");
+  const auto lines = log.newLines();
+  EXPECT_THAT(lines, Contains(errorLine(kController, "readExpirationInfo(line:)",
+                                        " *** format error : item count= 5 *** ")));
+  EXPECT_THAT(lines, Contains(errorLine(kInfo, "setNotAfter(not_After:)",
+                                        " *** ParseError ->  2027-01-31*** ")));
+  EXPECT_THAT(lines, Contains(debugLine(kController, kRead, " *** HistoryInfo line : 2 *** ")));
+}
+
+TEST_F(VelkCertificateHistoryTest, TextThatIsNotUtf8FailsTheReadAndEmptiesTheList) {
+  for (const std::string bad : {
+           "\x80",              // a lone continuation byte
+           "\xC0\xAF",          // overlong '/'
+           "\xC1\xBF",          // overlong
+           "\xE0\x80\xAF",      // overlong
+           "\xF0\x80\x80\xAF",  // overlong
+           "\xED\xA0\x80",      // surrogate U+D800
+           "\xED\xBF\xBF",      // surrogate U+DFFF
+           "\xF4\x90\x80\x80",  // U+110000
+           "\xF5\x80\x80\x80",  // beyond any code point
+           "\xFF",              //
+           "\xE2\x82",          // truncated at the end of the file
+           "\xE2\x82\x41",      // truncated before another character ('A')
+       }) {
+    ASSERT_TRUE(read("1\n" + numbered(1) + "\n"));
+    EXPECT_FALSE(read("0\n" + numbered(2) + "\nS," + bad + ",2027-01-31,2025-03-09 14:05:00"));
+    EXPECT_TRUE(serials().empty());
+    EXPECT_TRUE(controller.isUpdateSetting()) << "the setting is kept";
+    EXPECT_THAT(log.newLines(),
+                Contains(errorLine(kController, kRead,
+                                   " String(contentsOfFile: self.filepathHist, encoding: .utf8) "
+                                   "error")));
+  }
+  // The largest code point and characters of every length are fine.
+  ASSERT_TRUE(
+      read("1\nS,\xF4\x8F\xBF\xBF\xC3\xA9\xE8\xA8\xBC\xF0\x9F\x98\x80\x7F,"
+           "2027-01-31,2025-03-09 14:05:00\n"));
+  EXPECT_EQ(serials().size(), 1U);
+}
+
+TEST_F(VelkCertificateHistoryTest, RowLimitCountsOnlyValidRecords) {
+  std::string mixed = "1\nbad\n";
+  for (int n = 0; n < 12; ++n) {
+    mixed += numbered(n) + (n % 4 == 1 ? "\nX,1,2,3\n\n" : "\n");
+  }
+  ASSERT_TRUE(read(mixed, 10));
+  EXPECT_EQ(serials(),
+            (std::vector<std::string>{"00", "01", "02", "03", "04", "05", "06", "07", "08", "09"}));
+  // A limit of 0 or below still examines the first record line, and only it.
+  for (const std::int64_t limit : {std::int64_t{0}, std::int64_t{-1}, INT64_MIN}) {
+    ASSERT_TRUE(read("1\n" + numbered(1) + "\n" + numbered(2) + "\n", limit));
+    EXPECT_EQ(serials(), std::vector<std::string>{"01"});
+    ASSERT_TRUE(read("1\nbad\n" + numbered(2) + "\n", limit));
+    EXPECT_TRUE(serials().empty());
+  }
+}
+
+TEST_F(VelkCertificateHistoryTest, MissingOrMisplacedFiles) {
+  EXPECT_FALSE(controller.isExists());
+  EXPECT_FALSE(controller.readFile(10));
+  controller.setUpdateSetting(true);
+  EXPECT_TRUE(controller.createNewCertificateFile());
+  EXPECT_EQ(readFileBytes(home.historyFile()), "0\n");
+  EXPECT_TRUE(controller.isExists());
+
+  // A folder at the history's place exists but reads and writes as nothing.
+  std::filesystem::remove(home.historyFile());
+  std::filesystem::create_directories(home.historyFile());
+  EXPECT_TRUE(controller.isExists());
+  EXPECT_FALSE(controller.readFile(10));
+  EXPECT_FALSE(controller.saveFile());
+
+  // A plain file where the application directory should be.
+  const velktest::TempHome other;
+  std::filesystem::create_directories(other.root() + "/data");
+  velktest::writeFileBytes(other.appDir(), "not a folder");
+  velktest::LogLines otherLog(other.logFile());
+  Controller blocked;
+  EXPECT_THAT(otherLog.newLines(),
+              Contains(errorLine(kController, "createDirectry()", " *** not directry *** ")));
+  EXPECT_FALSE(blocked.saveFile());
+  EXPECT_FALSE(blocked.isExists());
+  EXPECT_EQ(readFileBytes(other.appDir()), "not a folder");
+
+  // A plain file above the application directory: it cannot be made.
+  const velktest::ScopedEnv dataHome("XDG_DATA_HOME", other.appDir() + "/data");
+  Controller uncreatable;
+  EXPECT_THAT(otherLog.newLines(),
+              Contains(errorLine(kController, "init()", " *** createDirectry() error ")));
+  EXPECT_FALSE(uncreatable.saveFile());
+}
+
+TEST_F(VelkCertificateHistoryTest, ListOperationsShareTheRecords) {
+  EXPECT_EQ(controller.existSameCirtificateFile(historyRecord("A", "0A", "")), nullptr);
+  controller.removeTailData();
+  const InfoPtr other = historyRecord("S", "0A", "2025-02-02");
+  const InfoPtr first = historyRecord("A", "0A", "2025-01-01", "2024-01-01 10:00:00");
+  const InfoPtr second = historyRecord("A", "0A", "2025-03-03");
+  fill({other, first, second});
+
+  const InfoPtr fresh = historyRecord("A", "0A", "2026-6-1", "2025-5-6 7:08:09");
+  const InfoPtr found = controller.existSameCirtificateFile(fresh);
+  ASSERT_EQ(found, first) << "the first match, the list's own object";
+  controller.updateCirtificateFile(found, fresh);
+  EXPECT_EQ(controller.getCertificateHistoryInfoList(), (InfoList{other, first, second}));
+  EXPECT_EQ(first->notAfter, "2026-06-01");
+  EXPECT_EQ(first->openTime, "2025-05-06 07:08:09");
+  EXPECT_EQ(second->notAfter, "2025-03-03");
+
+  controller.addCirtificateFile(nullptr);
+  controller.updateCirtificateFile(nullptr, fresh);
+  controller.removeSameData({});
+  EXPECT_EQ(controller.getCertificateHistoryInfoList().size(), 3U);
+  controller.removeTailData();
+  EXPECT_EQ(controller.getCertificateHistoryInfoList(), (InfoList{other, first}));
+  fill({second, historyRecord("S", "03", "")});
+  controller.removeSameData({historyRecord("A", "0A", "1999-01-01"), historyRecord("S", "99", "")});
+  EXPECT_EQ(serials(), (std::vector<std::string>{"0A", "03"}));
+}
+
+// The orders of the two sorts, written independently of the controller.
+bool laterOpenTime(const InfoPtr& a, const InfoPtr& b) { return a->openTime > b->openTime; }
+bool earlierNotAfter(const InfoPtr& a, const InfoPtr& b) {
+  return std::tie(a->notAfter, a->serialNumber) < std::tie(b->notAfter, b->serialNumber);
+}
+
+TEST_F(VelkCertificateHistoryTest, SortsAreStableUnderTheirOrders) {
+  std::mt19937 random(20250309);
+  // Few distinct keys, so that ties are common; "2025-01-0" is a proper
+  // prefix of the others.
+  const std::vector<std::string> days = {"2025-01-0", "2025-01-01", "2025-01-02", "2024-12-31"};
+  const std::vector<std::string> serialTexts = {"", "0", "09", "0A", "A", "a"};
+  const auto pick = [&](const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+  };
+  for (int round = 0; round < 100; ++round) {
+    controller.removeSameData(controller.getCertificateHistoryInfoList());
+    InfoList records;
+    for (int n = std::uniform_int_distribution<int>(0, 12)(random); n > 0; --n) {
+      // Unique classes keep removeSameData() from dropping look-alikes.
+      records.push_back(historyRecord(std::to_string(round) + "-" + std::to_string(n),
+                                      pick(serialTexts), pick(days), pick(days)));
+    }
+    fill(records);
+    const bool byOpenTime = round % 2 == 0;
+    std::stable_sort(records.begin(), records.end(), byOpenTime ? laterOpenTime : earlierNotAfter);
+    controller.sort(byOpenTime ? SORT_TYPE::SORT_OPEN_TIME : SORT_TYPE::SORT_NOT_AFTER);
+    ASSERT_EQ(controller.getCertificateHistoryInfoList(), records) << "round " << round;
+  }
+}
+
+class ExpirySelectionTest : public VelkCertificateHistoryTest,
+                            public testing::WithParamInterface<const char*> {
+ protected:
+  velktest::ScopedEnv tz{"TZ", GetParam()};
+};
+
+TEST_P(ExpirySelectionTest, WindowOfMonthsBeforeTheExpiry) {
+  struct Row {
+    foundation::DateComponents today;
+    std::int64_t months;
+    std::string notAfter;
+    bool selected;  // by getNotAfterList
+    bool expired;   // by getNotAfterCheck
+  };
+  const std::vector<Row> rows = {
+      {day(2025, 3, 30), 3, "2025-06-30", true, false},  // the window opens today
+      {day(2025, 3, 30, 23), 3, "2025-06-30", true, false},
+      {day(2025, 3, 30), 3, "2025-07-01", false, false},  // it opens tomorrow
+      {day(2025, 3, 30), 3, "2025-03-30", true, false},   // expires today
+      {day(2025, 3, 30, 23), 3, "2025-03-29", false, true},
+      {day(2025, 3, 30), 0, "2025-03-30", true, false},
+      {day(2025, 3, 30), 0, "2025-03-31", false, false},
+      {day(2025, 3, 30), -1, "2025-03-30", false, false},
+      // 31 May minus 3 months is 28 February, or 29 in a leap year.
+      {day(2025, 2, 28), 3, "2025-05-31", true, false},
+      {day(2025, 2, 27, 12), 3, "2025-05-31", false, false},
+      {day(2024, 2, 29), 3, "2024-05-31", true, false},
+      {day(2024, 2, 28), 3, "2024-05-31", false, false},
+      {day(2025, 2, 28), 1, "2025-03-31", true, false},
+      {day(2025, 2, 27), 1, "2025-03-31", false, false},
+      // Over the daylight-saving change of 9 March in New York.
+      {day(2025, 2, 28), 12, "2025-05-31", true, false},
+      // Texts and moments that name no day, and look-aheads beyond the calendar.
+      {day(2025, 3, 30), 3, "2025/04/01", false, false},
+      {day(2025, 3, 30), 3, "", false, false},
+      {foundation::DateComponents{}, 3, "2025-04-01", false, false},
+      {day(2025, 13, 1), 3, "2025-04-01", false, false},
+      {day(2025, 3, 30), -3600000, "2025-04-01", false, false},
+      {day(2025, 3, 30), INT64_MIN, "2025-04-01", false, false},
+  };
+  for (const Row& row : rows) {
+    const InfoPtr record = historyRecord("A", "01", row.notAfter);
+    controller.removeSameData(controller.getCertificateHistoryInfoList());
+    fill({historyRecord("S", "02", "2099-01-01"), record});
+    const std::string what = row.notAfter + " by " + std::to_string(*row.today.year) + "-" +
+                             std::to_string(*row.today.month) + "-" +
+                             std::to_string(*row.today.day) + ", " + std::to_string(row.months);
+    EXPECT_EQ(controller.getNotAfterList(row.today, row.months),
+              row.selected ? InfoList{record} : InfoList{})
+        << what;
+    EXPECT_EQ(controller.getNotAfterCheck(row.today), row.expired ? InfoList{record} : InfoList{})
+        << what;
+  }
+  // A look-ahead past the calendar's range opens the window before any date:
+  // every record that has not expired is selected.
+  controller.removeSameData(controller.getCertificateHistoryInfoList());
+  const InfoPtr far = historyRecord("S", "02", "2099-01-01");
+  fill({far, historyRecord("A", "01", "2025-03-29")});
+  for (const std::int64_t months : {std::int64_t{3600000}, INT64_MAX}) {
+    EXPECT_EQ(controller.getNotAfterList(day(2025, 3, 30), months), InfoList{far}) << months;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(TimeZones, ExpirySelectionTest,
+                         testing::Values("UTC", "America/New_York", "Asia/Tokyo"));
+
+TEST_F(VelkCertificateHistoryTest, RecordSelfCheckAndFields) {
+  struct Row {
+    std::shared_ptr<VelkCertificateHistoryInfo> info;
+    std::string failure;  // the selfCheck() line that says why; empty when valid
+  };
+  const std::vector<Row> rows = {
+      {historyRecord("A", "01", "2025-03-09", "2025-03-09 00:00:00"), ""},
+      {historyRecord("S", " ", "2025-03-09", "2025-03-09 00:00:00"), ""},
+      {historyRecord("", "01", "2025-03-09", "2025-03-09 00:00:00"),
+       " *** format (class type) error :  *** "},
+      {historyRecord("s", "", "x", ""), " *** format (class type) error : s *** "},
+      {historyRecord("A", "", "x", ""), " *** format (serial no) error : blank *** "},
+      {historyRecord("A", "01", "2025/03/09", ""),
+       " *** format (Expiration Date) error : 2025/03/09 *** "},
+      {historyRecord("A", "01", "2025-03-09", "2025-03-09"),
+       " *** format (Display Date) error : 2025-03-09 *** "},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.info->selfCheck(), row.failure.empty()) << row.failure;
+    if (!row.failure.empty()) {
+      EXPECT_THAT(log.newLines(), Contains(debugLine(kInfo, "selfCheck()", row.failure)));
+    }
+  }
+  VelkCertificateHistoryInfo info;
+  for (const char* refused : {"a", "s", "", "AS", " A", "A "}) {
+    EXPECT_FALSE(info.isDcTypeString(refused)) << refused;
+  }
+  info.setDcClass("A");
+  EXPECT_EQ(info.getDcClassName(), "利用者証明用");
+  info.setDcClass("S");
+  EXPECT_EQ(info.getDcClassName(), "署名用");
+
+  const auto a = historyRecord("A", "0A", "2025-01-01", "2024-01-01 00:00:00");
+  EXPECT_TRUE(a->equals(historyRecord("A", "0A", "2030-12-31", "")));
+  EXPECT_FALSE(a->equals(historyRecord("S", "0A", "2025-01-01", "2024-01-01 00:00:00")));
+  EXPECT_FALSE(a->equals(historyRecord("A", "0a", "2025-01-01", "2024-01-01 00:00:00")));
+  EXPECT_FALSE(a->equals(nullptr));
+
+  // Text setters store the text written anew, or keep a bad expiry as it
+  // came and empty a bad recording time.
+  info.setNotAfter(std::string("2025-3-9"));
+  info.setOpenTime(std::string("2025-3-9 4:05:00"));
+  EXPECT_EQ(info.getNotAfter(), "2025-03-09");
+  EXPECT_EQ(info.getOpenTime(), "2025-03-09 04:05:00");
+  info.setNotAfter(std::string("2025/03/09"));
+  info.setOpenTime(std::string("2025-03-09"));
+  EXPECT_EQ(info.getNotAfter(), "2025/03/09");
+  EXPECT_EQ(info.getOpenTime(), "");
+  EXPECT_FALSE(info.getNotAfterDateFmt());
+}
+
+TEST_F(VelkCertificateHistoryTest, DateSettersWriteTheirForms) {
+  const velktest::ScopedEnv tz("TZ", "Asia/Tokyo");
+  foundation::DateComponents components = day(2026, 12, 4, 9);
+  components.minute = 5;
+  components.second = 7;
+  const std::optional<foundation::Date> date = foundation::Calendar::current().date(components);
+  ASSERT_TRUE(date);
+  VelkCertificateHistoryInfo info;
+  info.setNotAfter(*date);
+  info.setOpenTime(components);
+  EXPECT_EQ(info.notAfter, "2026-12-04");
+  EXPECT_EQ(info.openTime, "2026-12-04 09:05:07");
+  // The expiry date reads back as midnight of its day.
+  EXPECT_EQ(info.getNotAfterDateFmt(), foundation::Calendar::current().date(day(2026, 12, 4)));
+}
+
+}  // namespace
