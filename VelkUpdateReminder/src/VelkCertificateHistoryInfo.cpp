@@ -107,7 +107,7 @@ void VelkCertificateHistoryInfo::setDcClass(const std::string& dcClass) {
   log.debug(" *** setDcClass(dcClass:String) END *** ", this, kOperation);
 }
 
-std::string VelkCertificateHistoryInfo::getDcClass() const {
+const std::string& VelkCertificateHistoryInfo::getDcClass() const {
   static constexpr const char* kOperation = "getDcClass()";
   log.debug(" *** getDcClass() -> String START *** ", this, kOperation);
   log.debug(" *** getDcClass() -> String END *** ", this, kOperation);
@@ -134,7 +134,7 @@ void VelkCertificateHistoryInfo::setSerialNumber(const std::string& serialNumber
   log.debug(" *** setSerialNumber(serialNumber:String) END *** ", this, kOperation);
 }
 
-std::string VelkCertificateHistoryInfo::getSerialNumber() const {
+const std::string& VelkCertificateHistoryInfo::getSerialNumber() const {
   static constexpr const char* kOperation = "getSerialNumber()";
   log.debug(" *** getSerialNumber() -> String START *** ", this, kOperation);
   log.debug(" *** getSerialNumber() -> String END *** ", this, kOperation);
@@ -163,7 +163,7 @@ void VelkCertificateHistoryInfo::setNotAfter(const std::string& not_After) {
   notAfter = not_After;
 }
 
-std::string VelkCertificateHistoryInfo::getNotAfter() const {
+const std::string& VelkCertificateHistoryInfo::getNotAfter() const {
   static constexpr const char* kOperation = "getNotAfter()";
   log.debug(" *** getNotAfter() -> String START *** ", this, kOperation);
   log.debug(" *** getNotAfter() -> String END *** ", this, kOperation);
@@ -199,7 +199,7 @@ void VelkCertificateHistoryInfo::setOpenTime(const std::string& timeString) {
   log.debug(" *** void setOpenTime(String openTime)  END *** ", this, kOperation);
 }
 
-std::string VelkCertificateHistoryInfo::getOpenTime() const {
+const std::string& VelkCertificateHistoryInfo::getOpenTime() const {
   static constexpr const char* kOperation = "getOpenTime()";
   log.debug(" *** getOpenTime() -> String START *** ", this, kOperation);
   log.debug(" *** getOpenTime() -> String END *** ", this, kOperation);

@@ -100,7 +100,7 @@ std::vector<std::string> VelkUpdateReminderDialog::convertDispInfo(const InfoPtr
   if (info != nullptr) {
     texts[0] = info->getDcClassName();
     texts[1] = info->getSerialNumber();
-    const std::string notAfter = info->getNotAfter();
+    const std::string& notAfter = info->getNotAfter();
     texts[2] = ChangeWareki(notAfter);
   }
   log.debug(" *** onvertDispInfo(info:VelkCertificateHistoryInfo) -> String  END *** ", this,
