@@ -92,7 +92,11 @@ void writeFloor(const std::string& path, const std::string& text) {
 }
 
 void keepBelowRotation(const std::string& log, int floorLog) {
+  // Both files are looked at, so that both take the same time stamp work at
+  // their next write (a file whose times were read gets fine-grained ones).
   struct stat info {};
+  struct stat floorInfo {};
+  ::fstat(floorLog, &floorInfo);
   if (::stat(log.c_str(), &info) == 0 && info.st_size > kLogRoom) {
     if (::truncate(log.c_str(), 0) != 0 || ::ftruncate(floorLog, 0) != 0) {
       std::perror("truncate");
