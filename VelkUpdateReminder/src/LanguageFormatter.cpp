@@ -15,7 +15,8 @@ const foundation::DateFormatter& LanguageFormatter::forPattern(std::string_view 
   // A job uses two patterns.
   thread_local std::vector<Kept> kept;
   const std::vector<std::string> languages = foundation::Locale::preferredLanguages();
-  const std::string language = languages.empty() ? std::string() : languages.front();
+  static const std::string kNone;
+  const std::string& language = languages.empty() ? kNone : languages.front();
   Kept* entry = nullptr;
   for (Kept& candidate : kept) {
     if (candidate.pattern == pattern) {

@@ -346,5 +346,9 @@ void VelkUpdateReminderDialog::closeButton_actionPerformed(const std::any& /*sen
 }
 
 std::shared_ptr<appkit::Bundle> VelkUpdateReminderDialog::frameworkBundle() const {
-  return appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
+  // The library that holds this code stays loaded while it runs, so its
+  // bundle is looked up once (a search of the loaded libraries).
+  static const std::shared_ptr<appkit::Bundle> bundle =
+      appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
+  return bundle;
 }
