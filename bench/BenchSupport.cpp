@@ -13,6 +13,8 @@ namespace {
 
 // Half the size at which the real log rotates.
 constexpr off_t kLogRoom = off_t{1} << 19;
+// The log asks the kernel for its file's size after this many lines.
+constexpr int kLinesPerSizeCheck = 64;
 
 }  // namespace
 
@@ -42,15 +44,27 @@ std::size_t totalSize(const std::vector<std::string>& lines) {
 }
 
 void writeLogLines(int fd, const std::vector<std::string>& lines) {
+  static int linesSinceSizeCheck = 0;
   for (const std::string& line : lines) {
     if (::write(fd, line.data(), line.size()) < 0) {
       return;
     }
+    if (++linesSinceSizeCheck == kLinesPerSizeCheck) {
+      linesSinceSizeCheck = 0;
+      ::lseek(fd, 0, SEEK_CUR);
+    }
   }
+}
+
+void statFloor(const std::string& path) {
+  struct stat info {};
+  ::stat(path.c_str(), &info);
 }
 
 void readFloor(const std::string& path) {
   const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  ::fstat(in, &info);
   static std::array<char, 65536> buffer;
   while (::read(in, buffer.data(), buffer.size()) > 0) {
   }
@@ -61,12 +75,14 @@ void writeFloor(const std::string& path, const std::string& text) {
   const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   const char* data = text.data();
   std::size_t left = text.size();
+  off_t offset = 0;
   while (left > 0) {
-    const ssize_t put = ::write(out, data, left);
+    const ssize_t put = ::pwrite(out, data, left, offset);
     if (put <= 0) {
       break;
     }
     data += put;
+    offset += put;
     left -= static_cast<std::size_t>(put);
   }
   if (::ftruncate(out, static_cast<off_t>(text.size())) != 0) {
@@ -76,7 +92,11 @@ void writeFloor(const std::string& path, const std::string& text) {
 }
 
 void keepBelowRotation(const std::string& log, int floorLog) {
+  // Both files are looked at, so that both take the same time stamp work at
+  // their next write (a file whose times were read gets fine-grained ones).
   struct stat info {};
+  struct stat floorInfo {};
+  ::fstat(floorLog, &floorInfo);
   if (::stat(log.c_str(), &info) == 0 && info.st_size > kLogRoom) {
     if (::truncate(log.c_str(), 0) != 0 || ::ftruncate(floorLog, 0) != 0) {
       std::perror("truncate");

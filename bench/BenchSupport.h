@@ -20,14 +20,19 @@ std::vector<std::string> logLinesOf(const std::string& log, const std::function<
 std::size_t totalSize(const std::vector<std::string>& lines);
 
 // The floor of logging `lines`: one write(2) per line to `fd` (opened with
-// O_APPEND).
+// O_APPEND), and the log's size check, an lseek(2), after every 64th line
+// (counted across calls, as the log counts them).
 void writeLogLines(int fd, const std::vector<std::string>& lines);
 
-// The floor of reading a whole file: open, read(2) to its end, close.
+// The floor of checking a folder or file: one stat(2).
+void statFloor(const std::string& path);
+
+// The floor of reading a whole file: open, fstat (its size, checked against
+// the largest history), read(2) to its end, close.
 void readFloor(const std::string& path);
 
 // The floor of writing a whole file in place: open (created when missing),
-// one write(2) of `text` from offset 0, ftruncate to its length, close.
+// one pwrite(2) of `text` at offset 0, ftruncate to its length, close.
 void writeFloor(const std::string& path, const std::string& text);
 
 // Empties the log file `log` and the floor's log `floorLog` once the log is

@@ -9,10 +9,13 @@
 // remove, write, unlock; every log line written to the real log file. The
 // event backend closes the window as soon as it is asked for input and draws
 // nothing, so the window's own time is left out. The floor writes the same
-// history and makes the system calls the run cannot do without, with the same
-// bytes: lock, read the history, unlock, read the storyboard, lock, read the
-// history, write the history alert() writes, unlock, and one O_APPEND write
-// per log line of exactly the lines one run writes. Both logs are kept below
+// history and makes the system calls the run makes, with the same bytes:
+// check the folder, lock, check and read the history, unlock, check the
+// storyboard (the framework keeps the storyboard it has parsed while the
+// file stays the same, so a run after the first reads it no more), lock,
+// read the history, check the folder, write the history alert() writes,
+// unlock, and one O_APPEND write per log line of exactly the lines one run
+// writes (and the log's size check every 64 lines). Both logs are kept below
 // the rotation size; logger_bench measures rotation.
 #include <fcntl.h>
 #include <sys/file.h>
@@ -73,6 +76,7 @@ struct Setup {
   std::string storyboard;
   std::vector<std::string> logLines;
   std::string historyAfter;
+  std::string floorFolder;
   std::string floorHistory;
   std::string floorLockFile;
   int floorLog = -1;
@@ -92,17 +96,22 @@ void floorRun() {
   const Setup& s = setup();
   writeFloor(s.floorHistory, kHistory);
 
+  statFloor(s.floorFolder);
   int lock = ::open(s.floorLockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
   ::flock(lock, LOCK_EX);
+  statFloor(s.floorHistory);
   readFloor(s.floorHistory);
   ::flock(lock, LOCK_UN);
   ::close(lock);
 
-  readFloor(s.storyboard);
+  // Found in the bundle, then compared with the parsed one.
+  statFloor(s.storyboard);
+  statFloor(s.storyboard);
 
   lock = ::open(s.floorLockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
   ::flock(lock, LOCK_EX);
   readFloor(s.floorHistory);
+  statFloor(s.floorFolder);
   writeFloor(s.floorHistory, s.historyAfter);
   ::flock(lock, LOCK_UN);
   ::close(lock);
@@ -146,6 +155,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "alert_bench: the run did not show the window and drop 0A and 0B\n");
     return 1;
   }
+  s.floorFolder = home.root();
   s.floorHistory = home.root() + "/floor.dc_list";
   s.floorLockFile = home.root() + "/floor.lock";
   s.floorLog = openAppend(home.root() + "/floor.log");

@@ -8,9 +8,11 @@
 // drops the oldest. The job is VelkCertificateHistorySave::saveFile(dcClass:
 // dcInfo:): certificate parse, lock, read, merge, sort, trim, write, unlock,
 // every log line written to the real log file. The floor makes the system
-// calls the job cannot do without, with the same bytes: open and flock the
-// lock file, read the history, one O_APPEND write per log line of exactly the
-// lines one recording writes, write the history in place, unlock and close.
+// calls the job makes, with the same bytes: check the folder, open and flock
+// the lock file, check and read the history, one O_APPEND write per log line
+// of exactly the lines one recording writes (and the log's size check every
+// 64 lines), check the folder again, write the history in place, unlock and
+// close.
 // Both logs are kept below the rotation size; logger_bench measures rotation.
 #include <fcntl.h>
 #include <sys/file.h>
@@ -49,6 +51,7 @@ struct Setup {
   std::vector<std::string> logLines;
   std::string historyText;
   // The floor's own files.
+  std::string floorFolder;
   std::string floorHistory;
   std::string floorLockFile;
   int floorLog = -1;
@@ -87,10 +90,13 @@ void recordNext() {
 
 void floorRecording() {
   const Setup& s = setup();
+  statFloor(s.floorFolder);
   const int lock = ::open(s.floorLockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
   ::flock(lock, LOCK_EX);
+  statFloor(s.floorHistory);
   readFloor(s.floorHistory);
   writeLogLines(s.floorLog, s.logLines);
+  statFloor(s.floorFolder);
   writeFloor(s.floorHistory, s.historyText);
   ::flock(lock, LOCK_UN);
   ::close(lock);
@@ -126,6 +132,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "record_bench: the recording did not keep ten records\n");
     return 1;
   }
+  s.floorFolder = home.root();
   s.floorHistory = home.root() + "/floor.dc_list";
   s.floorLockFile = home.root() + "/floor.lock";
   writeFloor(s.floorHistory, s.historyText);

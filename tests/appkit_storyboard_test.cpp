@@ -129,6 +129,16 @@ TEST_F(AppKitStoryboard, InitialControllerOfOtherKinds) {
   EXPECT_EQ(dialog->events.back(), "close button");
 }
 
+TEST_F(AppKitStoryboard, AFileRewrittenInPlaceIsReadAgain) {
+  // Same size, same inode, written within the same second as the first read.
+  ASSERT_NE(std::dynamic_pointer_cast<appkit::WindowController>(instantiate(kReminder)), nullptr);
+  const std::string dialogFirst =
+      changed("initialController=\"windowController\"", "initialController=\"dialog\"          ");
+  ASSERT_EQ(dialogFirst.size(), std::string(kReminder).size());
+  EXPECT_NE(std::dynamic_pointer_cast<velktest::RecordingViewController>(instantiate(dialogFirst)),
+            nullptr);
+}
+
 TEST_F(AppKitStoryboard, ErrorsGiveNoStoryboardOrNoController) {
   EXPECT_EQ(appkit::Storyboard::storyboardWithName("Missing", bundle_), nullptr);
   velktest::writeFileBytes(dir_.file("Broken.storyboard"), "<storyboard><viewController>");

@@ -463,7 +463,8 @@ VelkCertificateHistoryFileController::InfoList
 VelkCertificateHistoryFileController::sortOpenTime() {
   InfoList sorted = certificateHistoryInfoList;
   std::stable_sort(sorted.begin(), sorted.end(), [](const InfoPtr& a, const InfoPtr& b) {
-    const std::string aOpenTime = a->getOpenTime();
+    // a's getter before b's, as the log shows them.
+    const std::string& aOpenTime = a->getOpenTime();
     return aOpenTime > b->getOpenTime();
   });
   return sorted;
@@ -473,12 +474,13 @@ VelkCertificateHistoryFileController::InfoList
 VelkCertificateHistoryFileController::sortNotAfter() {
   InfoList sorted = certificateHistoryInfoList;
   std::stable_sort(sorted.begin(), sorted.end(), [](const InfoPtr& a, const InfoPtr& b) {
-    const std::string aNotAfter = a->getNotAfter();
+    // a's getters before b's, as the log shows them.
+    const std::string& aNotAfter = a->getNotAfter();
     if (aNotAfter == b->getNotAfter()) {
-      const std::string aSerialNumber = a->getSerialNumber();
+      const std::string& aSerialNumber = a->getSerialNumber();
       return aSerialNumber < b->getSerialNumber();
     }
-    const std::string aNotAfterAgain = a->getNotAfter();
+    const std::string& aNotAfterAgain = a->getNotAfter();
     return aNotAfterAgain < b->getNotAfter();
   });
   return sorted;

@@ -1,34 +1,15 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
 
-#include <vector>
+#include "LanguageFormatter.h"
 
 #include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "foundation/DateFormatter.h"
-#include "foundation/Locale.h"
 
 namespace {
 
 constexpr const char* kDateForm = "yyyy-MM-dd";
 constexpr const char* kDateTimeForm = "yyyy-MM-dd HH:mm:ss";
-
-// Sets the locale of the user's first preferred language, when there is one;
-// otherwise the formatter keeps the platform's default locale.
-void setLanguageLocale(foundation::DateFormatter& formatter) {
-  const std::vector<std::string> languages = foundation::Locale::preferredLanguages();
-  if (!languages.empty()) {
-    formatter.setLocale(foundation::Locale(languages.front()));
-  }
-}
-
-// The language formatter: the given pattern and the first preferred
-// language's locale.
-foundation::DateFormatter languageFormatter(const std::string& pattern) {
-  foundation::DateFormatter formatter;
-  formatter.setDateFormat(pattern);
-  setLanguageLocale(formatter);
-  return formatter;
-}
 
 }  // namespace
 
@@ -82,15 +63,12 @@ bool VelkCertificateHistoryInfo::selfCheck() const {
     log.debug(" *** selfCheck() -> Bool  END *** ", this, kOperation);
     return false;
   }
-  foundation::DateFormatter formatter = languageFormatter(kDateForm);
-  if (!formatter.date(notAfter)) {
+  if (!LanguageFormatter::forPattern(kDateForm).date(notAfter)) {
     log.debug(" *** format (Expiration Date) error : " + notAfter + " *** ", this, kOperation);
     log.debug(" *** boolean selfCheck()  END *** ", this, kOperation);
     return false;
   }
-  formatter.setDateFormat(kDateTimeForm);
-  setLanguageLocale(formatter);
-  if (!formatter.date(openTime)) {
+  if (!LanguageFormatter::forPattern(kDateTimeForm).date(openTime)) {
     log.debug(" *** format (Display Date) error : " + openTime + " *** ", this, kOperation);
     log.debug(" *** boolean selfCheck()  END *** ", this, kOperation);
     return false;
@@ -107,7 +85,7 @@ void VelkCertificateHistoryInfo::setDcClass(const std::string& dcClass) {
   log.debug(" *** setDcClass(dcClass:String) END *** ", this, kOperation);
 }
 
-std::string VelkCertificateHistoryInfo::getDcClass() const {
+const std::string& VelkCertificateHistoryInfo::getDcClass() const {
   static constexpr const char* kOperation = "getDcClass()";
   log.debug(" *** getDcClass() -> String START *** ", this, kOperation);
   log.debug(" *** getDcClass() -> String END *** ", this, kOperation);
@@ -134,7 +112,7 @@ void VelkCertificateHistoryInfo::setSerialNumber(const std::string& serialNumber
   log.debug(" *** setSerialNumber(serialNumber:String) END *** ", this, kOperation);
 }
 
-std::string VelkCertificateHistoryInfo::getSerialNumber() const {
+const std::string& VelkCertificateHistoryInfo::getSerialNumber() const {
   static constexpr const char* kOperation = "getSerialNumber()";
   log.debug(" *** getSerialNumber() -> String START *** ", this, kOperation);
   log.debug(" *** getSerialNumber() -> String END *** ", this, kOperation);
@@ -145,14 +123,14 @@ void VelkCertificateHistoryInfo::setNotAfter(const foundation::Date& not_After) 
   static constexpr const char* kOperation = "setNotAfter(not_After:)";
   // This operation has no END text: its exit line repeats the entry line.
   log.debug(" *** setNotAfter(not_After:DateComponents) START *** ", this, kOperation);
-  notAfter = languageFormatter(kDateForm).string(not_After);
+  notAfter = LanguageFormatter::forPattern(kDateForm).string(not_After);
   log.debug(" *** setNotAfter(not_After:DateComponents) START *** ", this, kOperation);
 }
 
 void VelkCertificateHistoryInfo::setNotAfter(const std::string& not_After) {
   static constexpr const char* kOperation = "setNotAfter(not_After:)";
   log.debug(" *** setNotAfter(not_After:String) START *** ", this, kOperation);
-  const foundation::DateFormatter formatter = languageFormatter(kDateForm);
+  const foundation::DateFormatter& formatter = LanguageFormatter::forPattern(kDateForm);
   if (const std::optional<foundation::Date> parsed = formatter.date(not_After)) {
     notAfter = formatter.string(*parsed);
     log.debug(" *** setNotAfter(not_After:String) END *** ", this, kOperation);
@@ -163,7 +141,7 @@ void VelkCertificateHistoryInfo::setNotAfter(const std::string& not_After) {
   notAfter = not_After;
 }
 
-std::string VelkCertificateHistoryInfo::getNotAfter() const {
+const std::string& VelkCertificateHistoryInfo::getNotAfter() const {
   static constexpr const char* kOperation = "getNotAfter()";
   log.debug(" *** getNotAfter() -> String START *** ", this, kOperation);
   log.debug(" *** getNotAfter() -> String END *** ", this, kOperation);
@@ -188,7 +166,7 @@ void VelkCertificateHistoryInfo::setOpenTime(const foundation::DateComponents& t
 void VelkCertificateHistoryInfo::setOpenTime(const std::string& timeString) {
   static constexpr const char* kOperation = "setOpenTime(timeString:)";
   log.debug(" *** void setOpenTime(String openTime)  START *** ", this, kOperation);
-  const foundation::DateFormatter formatter = languageFormatter(kDateTimeForm);
+  const foundation::DateFormatter& formatter = LanguageFormatter::forPattern(kDateTimeForm);
   if (const std::optional<foundation::Date> parsed = formatter.date(timeString)) {
     openTime = formatter.string(*parsed);
   } else {
@@ -199,7 +177,7 @@ void VelkCertificateHistoryInfo::setOpenTime(const std::string& timeString) {
   log.debug(" *** void setOpenTime(String openTime)  END *** ", this, kOperation);
 }
 
-std::string VelkCertificateHistoryInfo::getOpenTime() const {
+const std::string& VelkCertificateHistoryInfo::getOpenTime() const {
   static constexpr const char* kOperation = "getOpenTime()";
   log.debug(" *** getOpenTime() -> String START *** ", this, kOperation);
   log.debug(" *** getOpenTime() -> String END *** ", this, kOperation);

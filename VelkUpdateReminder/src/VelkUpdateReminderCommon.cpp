@@ -1,5 +1,7 @@
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 
+#include "LanguageFormatter.h"
+
 #include <string_view>
 
 #include "VelkCommon/LogCaller.h"
@@ -10,7 +12,6 @@
 #include "foundation/Calendar.h"
 #include "foundation/Clock.h"
 #include "foundation/DateFormatter.h"
-#include "foundation/Locale.h"
 
 using foundation::Calendar;
 using foundation::Date;
@@ -109,10 +110,7 @@ std::optional<Date> VelkUpdateReminderCommon::String_to_Date(const std::string& 
   constexpr std::string_view kOperation = "String_to_Date(cng_date:)";
   log().debug(" *** String_to_Date(cng_date:String) -> Date?  START *** ", caller(), kOperation);
   // The language formatter: its locale is the user's first preferred language.
-  DateFormatter formatter;
-  formatter.setDateFormat("yyyy-MM-dd");
-  formatter.setLocale(foundation::Locale(foundation::Locale::preferredLanguages().front()));
-  const std::optional<Date> date = formatter.date(cng_date);
+  const std::optional<Date> date = LanguageFormatter::forPattern("yyyy-MM-dd").date(cng_date);
   if (!date) {
     log().error(" *** change Date format Error -> " + cng_date + "*** ", caller(), kOperation);
   }

@@ -100,7 +100,7 @@ std::vector<std::string> VelkUpdateReminderDialog::convertDispInfo(const InfoPtr
   if (info != nullptr) {
     texts[0] = info->getDcClassName();
     texts[1] = info->getSerialNumber();
-    const std::string notAfter = info->getNotAfter();
+    const std::string& notAfter = info->getNotAfter();
     texts[2] = ChangeWareki(notAfter);
   }
   log.debug(" *** onvertDispInfo(info:VelkCertificateHistoryInfo) -> String  END *** ", this,
@@ -346,5 +346,9 @@ void VelkUpdateReminderDialog::closeButton_actionPerformed(const std::any& /*sen
 }
 
 std::shared_ptr<appkit::Bundle> VelkUpdateReminderDialog::frameworkBundle() const {
-  return appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
+  // The library that holds this code stays loaded while it runs, so its
+  // bundle is looked up once (a search of the loaded libraries).
+  static const std::shared_ptr<appkit::Bundle> bundle =
+      appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
+  return bundle;
 }

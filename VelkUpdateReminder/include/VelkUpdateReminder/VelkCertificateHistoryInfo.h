@@ -14,7 +14,9 @@
 // sets the four fields through the setters and then asks selfCheck() whether
 // the record may be used. Records are shared: lists hold
 // std::shared_ptr<VelkCertificateHistoryInfo> and hand out the same objects.
-// Every operation logs through the record's own logger; none throws.
+// Every operation logs through the record's own logger; none throws. The
+// getters return references to the fields, valid while the record lives and
+// the field is not set again.
 class VELKUPDATEREMINDER_EXPORT VelkCertificateHistoryInfo {
  public:
   // An empty record: all four fields "". Writes no log line.
@@ -38,20 +40,20 @@ class VELKUPDATEREMINDER_EXPORT VelkCertificateHistoryInfo {
 
   // Stores the text unchanged.
   virtual void setDcClass(const std::string& dcClass);
-  virtual std::string getDcClass() const;
+  virtual const std::string& getDcClass() const;
   // "利用者証明用" for class "A", "署名用" for "S", "" for anything else.
   virtual std::string getDcClassName() const;
 
   // Stores the text unchanged.
   virtual void setSerialNumber(const std::string& serialNumber);
-  virtual std::string getSerialNumber() const;
+  virtual const std::string& getSerialNumber() const;
 
   // Stores the date's "yyyy-MM-dd" rendering in the system time zone.
   virtual void setNotAfter(const foundation::Date& not_After);
   // Stores the "yyyy-MM-dd" rendering of the parsed date (zero-padded). When
   // the text does not parse, logs an error and stores the text unchanged.
   virtual void setNotAfter(const std::string& not_After);
-  virtual std::string getNotAfter() const;
+  virtual const std::string& getNotAfter() const;
   // Midnight (system time zone) of the expiry day, or no date when the
   // expiry text is not in the form "yyyy-MM-dd".
   virtual std::optional<foundation::Date> getNotAfterDateFmt() const;
@@ -61,7 +63,7 @@ class VELKUPDATEREMINDER_EXPORT VelkCertificateHistoryInfo {
   // Stores the "yyyy-MM-dd HH:mm:ss" rendering of the parsed instant. When
   // the text does not parse, logs an error and stores "".
   virtual void setOpenTime(const std::string& timeString);
-  virtual std::string getOpenTime() const;
+  virtual const std::string& getOpenTime() const;
 
  private:
   Logger log;

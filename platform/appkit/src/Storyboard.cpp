@@ -1,9 +1,14 @@
 #include "appkit/Storyboard.h"
 
+#include <sys/stat.h>
+
 #include <pugixml.hpp>
 
+#include <ctime>
 #include <iostream>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -37,6 +42,33 @@ class StoryboardError : public std::runtime_error {
 void report(const std::string& path, const std::string& message) {
   std::cerr << "appkit: storyboard " << path << ": " << message << '\n';
 }
+
+// One version of a file: its inode, size and modification and change times.
+// Two looks at a file that give the same version saw the same content unless
+// it was written within the file system's time stamp granularity of the
+// first look; a parsed file is therefore trusted only once its change time
+// lies a whole second before the parse.
+struct FileVersion {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  static std::optional<FileVersion> of(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+      return std::nullopt;
+    }
+    return FileVersion{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+  }
+
+  bool operator==(const FileVersion& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+  }
+};
 
 bool isElement(const pugi::xml_node& node) { return node.type() == pugi::node_element; }
 
@@ -227,7 +259,7 @@ class SceneBuilder {
 
 }  // namespace
 
-Storyboard::Storyboard(Key /*key*/, std::unique_ptr<Contents> contents)
+Storyboard::Storyboard(Key /*key*/, std::shared_ptr<const Contents> contents)
     : contents_(std::move(contents)) {}
 
 Storyboard::~Storyboard() = default;
@@ -242,7 +274,32 @@ std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& na
              "not found in " + (source != nullptr ? source->resourcePath() : "any bundle"));
       return nullptr;
     }
-    auto contents = std::make_unique<Contents>();
+    // A parsed document and the version of the file it was parsed from.
+    struct ParsedFile {
+      FileVersion version;
+      // The wall-clock second at which the file was about to be read.
+      time_t readIn = 0;
+      std::shared_ptr<const Contents> contents;
+
+      bool holds(const FileVersion& now) const {
+        return now == version && version.changed.tv_sec + 1 < readIn;
+      }
+    };
+    // The parsed document of each file is kept while the file stays the
+    // same: a program that shows the same window again parses it once. The
+    // document is only read once parsed, so storyboards share it.
+    static std::mutex mutex;
+    static std::map<std::string, ParsedFile, std::less<>> parsed;
+    const std::optional<FileVersion> version = FileVersion::of(*path);
+    if (version) {
+      const std::lock_guard<std::mutex> guard(mutex);
+      const auto kept = parsed.find(*path);
+      if (kept != parsed.end() && kept->second.holds(*version)) {
+        return std::make_shared<Storyboard>(Key(), kept->second.contents);
+      }
+    }
+    const time_t readIn = std::time(nullptr);
+    auto contents = std::make_shared<Contents>();
     contents->path = *path;
     pugi::xml_parse_result result = contents->document.load_file(path->c_str());
     if (!result) {
@@ -253,6 +310,10 @@ std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& na
     if (!contents->document.child("storyboard")) {
       report(*path, "the root element is not <storyboard>");
       return nullptr;
+    }
+    if (version) {
+      const std::lock_guard<std::mutex> guard(mutex);
+      parsed.insert_or_assign(*path, ParsedFile{*version, readIn, contents});
     }
     return std::make_shared<Storyboard>(Key(), std::move(contents));
   } catch (const std::exception& error) {

@@ -17,7 +17,7 @@ class KeptResults {
   // not kept.
   template <typename Compute>
   const Result& get(std::int64_t key, std::uint64_t generation, Compute compute) {
-    Entry& entry = entries_[(static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15U) >> 58U];
+    Entry& entry = entries_[(static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15U) >> 56U];
     if (entry.generation != generation || entry.key != key) {
       entry = {generation, key, compute(key)};
     }
@@ -30,7 +30,10 @@ class KeptResults {
     std::int64_t key = 0;
     Result result{};
   };
-  std::array<Entry, 64> entries_{};  // indexed by the top 6 bits of the hash
+  // Indexed by the top 8 bits of the hash: a reminder run asks for some forty
+  // keys (expiry days, recording times, look-ahead dates), which shared 64
+  // slots often enough to convert some of them anew on every run.
+  std::array<Entry, 256> entries_{};
 };
 
 }  // namespace foundation

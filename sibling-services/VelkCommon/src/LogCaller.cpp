@@ -2,6 +2,8 @@
 
 #include <cxxabi.h>
 
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -43,13 +45,22 @@ std::string demangle(const char* mangled) {
 std::string_view LogCaller::className() const {
   // Names are demangled once per class and kept for the life of the process;
   // the map's nodes never move, so the views handed out stay valid. Each
-  // thread remembers the last class it asked for, as a caller usually logs
-  // several lines in a row.
+  // thread also remembers the names it asked for lately, one per slot picked
+  // by the type's address, as a job's lines come from a handful of classes
+  // that take turns.
+  struct Remembered {
+    const std::type_info* type;
+    std::string_view name;
+  };
   // Initial-exec: found at a fixed offset, without a call per line.
-  thread_local const std::type_info* lastType __attribute__((tls_model("initial-exec"))) = nullptr;
-  thread_local std::string_view lastName __attribute__((tls_model("initial-exec")));
-  if (lastType == type_) {
-    return lastName;
+  thread_local std::array<Remembered, 16> remembered
+      __attribute__((tls_model("initial-exec"))) = {};
+  // A multiplicative hash of the address: type_info objects lie a few words
+  // apart, so their low bits alone would share slots.
+  Remembered& slot =
+      remembered[(reinterpret_cast<std::uintptr_t>(type_) * 0x9E3779B97F4A7C15U) >> 60U];
+  if (slot.type == type_) {
+    return slot.name;
   }
   static std::mutex mutex;
   static std::unordered_map<const std::type_info*, std::string> names;
@@ -59,9 +70,8 @@ std::string_view LogCaller::className() const {
     if (inserted) {
       it->second = demangle(type_->name());
     }
-    lastType = type_;
-    lastName = it->second;
-    return lastName;
+    slot = {type_, it->second};
+    return slot.name;
   } catch (...) {
     return "?";
   }

@@ -48,14 +48,16 @@ class VELKAPPKIT_EXPORT Storyboard {
 
  public:
   // Use storyboardWithName().
-  Storyboard(Key key, std::unique_ptr<Contents> contents);
+  Storyboard(Key key, std::shared_ptr<const Contents> contents);
   ~Storyboard();
   Storyboard(const Storyboard&) = delete;
   Storyboard& operator=(const Storyboard&) = delete;
 
-  // Reads "<name>.storyboard" from `bundle` (the main bundle for nullptr).
-  // Returns nullptr, with a line on standard error, when the file is missing
-  // or is not well-formed XML with a <storyboard> root.
+  // Reads "<name>.storyboard" from `bundle` (the main bundle for nullptr);
+  // a file parsed before and unchanged since (same inode, size, modification
+  // and change time, the change a second or more before that parse) is not
+  // read again. Returns nullptr, with a line on standard error, when the file
+  // is missing or is not well-formed XML with a <storyboard> root.
   static std::shared_ptr<Storyboard> storyboardWithName(const std::string& name,
                                                         const std::shared_ptr<Bundle>& bundle);
 
@@ -68,7 +70,7 @@ class VELKAPPKIT_EXPORT Storyboard {
   std::shared_ptr<Object> instantiateInitialController() const;
 
  private:
-  std::unique_ptr<Contents> contents_;
+  std::shared_ptr<const Contents> contents_;
 };
 
 }  // namespace appkit
