@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -28,13 +27,10 @@ using namespace std::chrono;
 using testing::Contains;
 using velktest::certificate;
 using velktest::CertificateFactory;
-using velktest::errorLine;
 using velktest::recordLine;
 using Bytes = std::vector<std::int8_t>;
 namespace fs = std::filesystem;
 
-constexpr const char* kSave = "VelkCertificateHistorySave";
-constexpr const char* kSaveOp = "saveFile(dcClass:dcInfo:)";
 constexpr year_month_day kFar = 2040y / 6 / 1;
 
 // Today is 2026-01-15, noon.
@@ -91,24 +87,6 @@ TEST_F(RecordingTest, ExpiredCertificatesLeaveInTheSameCallWhileExpiringTodaySta
                            recordLine("S", "02", "2031-03-15"));
 }
 
-TEST_F(RecordingTest, RefusedRecordTouchesNoFile) {
-  const Bytes good = certificate({0x01}, kFar);
-  velktest::CertificateOptions unreadableExpiry;
-  unreadableExpiry.rawNotAfter = "20501332000000Z";
-  const std::vector<std::pair<std::string, Bytes>> refused = {
-      {"a", good},
-      {"AS", good},
-      {" S", good},
-      {"A", Bytes(good.begin(), good.begin() + 40)},
-      {"A", CertificateFactory::make(unreadableExpiry).der},
-  };
-  for (const auto& [dcClass, der] : refused) {
-    VelkCertificateHistorySave::saveFile(dcClass, der);
-    EXPECT_THAT(log.newLines(), Contains(errorLine(kSave, kSaveOp, " *** data read error *** ")));
-    EXPECT_FALSE(fs::exists(home.appDir())) << "class '" << dcClass << "'";
-  }
-}
-
 TEST_F(RecordingTest, FailuresChangeNothingAndReleaseTheLock) {
   struct Case {
     std::string name;
@@ -144,35 +122,6 @@ TEST_F(RecordingTest, FailuresChangeNothingAndReleaseTheLock) {
       EXPECT_EQ(history(), "0\n" + recordLine("A", "01", "2040-06-01")) << c.name;
     }
   }
-
-  velktest::writeHistory(home, "0\n");
-  const velktest::LockHolder other(home.lockFile());
-  ASSERT_TRUE(other.holding());
-  VelkCertificateHistorySave::saveFile("A", certificate({0x02}, kFar));  // waits ten seconds
-  EXPECT_THAT(log.newLines(), Contains(errorLine(kSave, kSaveOp, " *** lock error *** ")));
-  EXPECT_EQ(history(), "0\n");
-}
-
-TEST_F(RecordingTest, UnusualSerialsAndFarExpiriesAreRecorded) {
-  const auto make = [](std::vector<std::uint8_t> serial, bool negative, year_month_day expiry) {
-    velktest::CertificateOptions options;
-    options.serial = std::move(serial);
-    options.negativeSerial = negative;
-    options.notAfter = CertificateFactory::localNoon(expiry);
-    return CertificateFactory::make(options).der;
-  };
-  VelkCertificateHistorySave::saveFile("A", make({}, false, kFar));
-  VelkCertificateHistorySave::saveFile("A", make({0x01}, true, kFar));
-  VelkCertificateHistorySave::saveFile("A", make({0x80}, false, 2049y / 12 / 31));
-  VelkCertificateHistorySave::saveFile("S", make({0x20, 0x49}, false, 2050y / 1 / 1));
-  VelkCertificateHistorySave::saveFile("S", make({0xab, 0xcd}, false, 9999y / 12 / 31));
-  // All recorded in the same second, so they stay in the order they came.
-  const std::string at = "2026-01-15 12:00:00";
-  EXPECT_EQ(history(), "0\n" + recordLine("A", "00", "2040-06-01", at) +
-                           recordLine("A", "FF", "2040-06-01", at) +
-                           recordLine("A", "0080", "2049-12-31", at) +
-                           recordLine("S", "2049", "2050-01-01", at) +
-                           recordLine("S", "00ABCD", "9999-12-31", at));
 }
 
 TEST(RecordingProcessesTest, ConcurrentRecordingsKeepTheHistoryConsistent) {

@@ -1,13 +1,10 @@
-// Faults from outside the program: processes killed while they record or show
-// the reminder, a full disk and a file size limit during the write, and
-// history and lock files that are symbolic links, directories or huge. Each checks
-// what the next recording finds: the lock free at once and a history that
-// reads back.
+// Faults from outside the program: recordings killed at random moments, a
+// file size limit during the write, allocations that fail, and history and
+// lock files that are symbolic links or huge. Each checks what the next
+// recording finds: the lock free and a history that reads back.
 
 #include <fcntl.h>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -40,7 +36,6 @@
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
-#include "support/HostProcess.h"
 #include "support/LockHolder.h"
 #include "support/LogLines.h"
 #include "support/Records.h"
@@ -85,10 +80,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
-using testing::AllOf;
-using testing::Contains;
-using testing::Field;
-using testing::HasSubstr;
 using velktest::CertificateFactory;
 using velktest::lockIsFree;
 using velktest::LogLine;
@@ -96,18 +87,8 @@ using velktest::readFileBytes;
 using velktest::writeFileBytes;
 using Bytes = std::vector<std::int8_t>;
 
-constexpr const char* kSave = "VelkCertificateHistorySave";
-constexpr const char* kSaveOp = "saveFile(dcClass:dcInfo:)";
-
 Bytes certificate(std::uint8_t serial, int days) {
   return CertificateFactory::make({0x5A, serial}, CertificateFactory::daysFromToday(days)).der;
-}
-
-// The time one recording takes from the call to its return, in milliseconds.
-double timedRecording(const Bytes& der) {
-  const auto start = steady_clock::now();
-  VelkCertificateHistorySave::saveFile("A", der);
-  return duration<double, std::milli>(steady_clock::now() - start).count();
 }
 
 // The serial numbers of the records a fresh controller reads from the
@@ -121,92 +102,6 @@ bool readBack(std::vector<std::string>& serials) {
   serials = velktest::serialsOf(controller.getCertificateHistoryInfoList());
   std::sort(serials.begin(), serials.end());
   return true;
-}
-
-// Kills `child` with SIGKILL and reaps it.
-void killAndReap(pid_t child) {
-  ::kill(child, SIGKILL);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-}
-
-TEST(FaultInjectionTest, LockHolderKilledInsideARecordingLeavesTheLockFree) {
-  velktest::TempHome home;
-  VelkCertificateHistorySave::saveFile("A", certificate(0x01, 400));
-  std::array<int, 2> ready{};
-  ASSERT_EQ(::pipe(ready.data()), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // What a recording holds between its read and its write.
-    VelkCertificateHistoryFileController controller;
-    const bool held = controller.lock(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT) &&
-                      controller.readFile(VelkUpdateReminderCommon::HISTORY_MAX_COUNT);
-    const char state = held ? 'y' : 'n';
-    [[maybe_unused]] const ssize_t told = ::write(ready[1], &state, 1);
-    ::pause();
-    ::_exit(0);
-  }
-  ::close(ready[1]);
-  char state = 0;
-  ASSERT_EQ(::read(ready[0], &state, 1), 1);
-  ::close(ready[0]);
-  ASSERT_EQ(state, 'y');
-  EXPECT_FALSE(lockIsFree(home.lockFile()));
-  killAndReap(child);
-
-  const double ms = timedRecording(certificate(0x02, 400));
-  std::printf("lock holder killed inside a recording: next recording took %.1f ms\n", ms);
-  EXPECT_LT(ms, VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT / 10.0);
-  std::vector<std::string> serials;
-  ASSERT_TRUE(readBack(serials));
-  EXPECT_EQ(serials, (std::vector<std::string>{"5A01", "5A02"}));
-  EXPECT_TRUE(lockIsFree(home.lockFile()));
-}
-
-TEST(FaultInjectionTest, ReminderKilledWhileItsWindowIsUpLeavesTheLockFree) {
-  velktest::TempHome home;
-  velktest::TempDir files;
-  VelkCertificateHistorySave::saveFile("A", certificate(0x03, 20));
-  {
-    VelkCertificateHistoryFileController controller;
-    ASSERT_TRUE(controller.readFile(VelkUpdateReminderCommon::HISTORY_MAX_COUNT));
-    controller.setUpdateSetting(true);
-    ASSERT_TRUE(controller.saveFile());
-  }
-  const std::string before = readFileBytes(home.historyFile());
-
-  // velk-host remind with the text window and an input that stays open and
-  // silent: the window waits for a key until it is killed.
-  std::array<int, 2> input{};
-  ASSERT_EQ(::pipe(input.data()), 0);
-  const std::string outPath = files.file("stdout");
-  const pid_t child =
-      velktest::startVelkHost({"remind", "--ui", "text"}, input[0], outPath, files.file("stderr"));
-  ASSERT_GT(child, 0);
-  ::close(input[0]);
-  bool shown = false;
-  for (int i = 0; i < 200 && !shown; ++i) {
-    std::this_thread::sleep_for(50ms);
-    shown = fs::exists(outPath) && readFileBytes(outPath).find("5A03") != std::string::npos;
-  }
-  killAndReap(child);
-  ::close(input[1]);
-  ASSERT_TRUE(shown) << "the window did not show the record: " << readFileBytes(outPath);
-
-  EXPECT_TRUE(lockIsFree(home.lockFile()));
-  EXPECT_EQ(readFileBytes(home.historyFile()), before) << "the window closed by no one";
-  const double ms = timedRecording(certificate(0x04, 400));
-  std::printf("reminder killed with its window up: next recording took %.1f ms\n", ms);
-  EXPECT_LT(ms, VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT / 10.0);
-  std::vector<std::string> serials;
-  ASSERT_TRUE(readBack(serials));
-  EXPECT_EQ(serials, (std::vector<std::string>{"5A03", "5A04"}));
-}
-
-// A history line of a record of class A with `serial` that expires on `notAfter`.
-std::string recordLine(const std::string& serial, const std::string& notAfter) {
-  return "A," + serial + "," + notAfter + ",2025-01-01 00:00:00\n";
 }
 
 // Whether `bytes` is a whole history file of `lines` lines: the setting line
@@ -306,90 +201,16 @@ void killLoop(const char* kind, const std::string& before, const Bytes& der,
 TEST(FaultInjectionTest, RecordingsKilledAtRandomMomentsLoseNothing) {
   const char* configured = std::getenv("VELK_KILL_LOOP_KILLS");  // NOLINT(concurrency-mt-unsafe)
   const int kills = configured != nullptr ? std::atoi(configured) : 100;
-  const std::string valid = recordLine("5A10", "2099-01-01") + recordLine("5A11", "2099-01-01") +
-                            recordLine("5A12", "2099-01-01");
+  const std::string valid = velktest::recordLine("A", "5A10", "2099-01-01") +
+                            velktest::recordLine("A", "5A11", "2099-01-01") +
+                            velktest::recordLine("A", "5A12", "2099-01-01");
   const std::vector<std::string> kept = {"5A10", "5A11", "5A12"};
   killLoop("grows", "1\n" + valid, certificate(0x13, 400), kept, 5, kills);
   std::string expired;
   for (const char* serial : {"5A20", "5A21", "5A22", "5A23"}) {
-    expired += recordLine(serial, "2000-01-01");
+    expired += velktest::recordLine("A", serial, "2000-01-01");
   }
   killLoop("shrinks", "1\n" + valid + expired, certificate(0x10, 400), kept, 4, kills);
-}
-
-// A tmpfs of `size` mounted on a fresh `folder` for the object's lifetime;
-// mounted() is false where mounting is not allowed.
-class ScopedTmpfs {
- public:
-  ScopedTmpfs(const std::string& folder, const std::string& size) : folder_(folder) {
-    fs::create_directories(folder);
-    const std::string options = "size=" + size;
-    mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-  }
-  ~ScopedTmpfs() {
-    if (mounted_) {
-      ::umount2(folder_.c_str(), MNT_DETACH);
-    }
-  }
-  ScopedTmpfs(const ScopedTmpfs&) = delete;
-  ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
-
-  bool mounted() const { return mounted_; }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-};
-
-// Writes into `path` until the file system is full; false when something
-// other than a full disk stops it.
-bool fillUp(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    return false;
-  }
-  const std::string block(4096, 'x');
-  ssize_t put = 0;
-  while ((put = ::write(fd, block.data(), block.size())) > 0) {
-  }
-  const bool full = put < 0 && errno == ENOSPC;
-  ::close(fd);
-  return full;
-}
-
-TEST(FaultInjectionTest, FullDiskFailsTheWriteWithItsLinesAndFreesTheLock) {
-  velktest::TempHome home;
-  const ScopedTmpfs disk(home.appDir(), "64k");
-  if (!disk.mounted()) {
-    GTEST_SKIP() << "mounting a tmpfs is not allowed here; the file size limit test still runs";
-  }
-  const std::string filler = home.appDir() + "/filler";
-  ASSERT_TRUE(fillUp(filler));
-  velktest::LogLines log(home.logFile());
-  log.skip();
-
-  // No history yet: creating it fails; the empty history it left reads as
-  // no records, and writing the record into it fails the same way.
-  VelkCertificateHistorySave::saveFile("A", certificate(0x20, 400));
-  EXPECT_THAT(log.newLines(),
-              Contains(velktest::errorLine(
-                  kSave, kSaveOp, " *** createNewCertificateFile error : file write error *** ")));
-  ASSERT_EQ(readFileBytes(home.historyFile()), "");
-  VelkCertificateHistorySave::saveFile("A", certificate(0x21, 400));
-  const std::vector<LogLine> lines = log.newLines();
-  EXPECT_THAT(lines,
-              Contains(AllOf(Field(&LogLine::operation, "saveFile()"),
-                             Field(&LogLine::message, HasSubstr("No space left on device")))));
-  EXPECT_THAT(lines, Contains(velktest::debugLine(kSave, kSaveOp, " *** file write error *** ")));
-  EXPECT_TRUE(lockIsFree(home.lockFile()));
-  EXPECT_EQ(readFileBytes(home.historyFile()), "");
-
-  // Space again: the next recording writes the history whole.
-  fs::remove(filler);
-  VelkCertificateHistorySave::saveFile("A", certificate(0x22, 400));
-  std::vector<std::string> serials;
-  ASSERT_TRUE(readBack(serials));
-  EXPECT_EQ(serials, (std::vector<std::string>{"5A22"}));
 }
 
 TEST(FaultInjectionTest, FileSizeLimitTearsTheInPlaceWriteWhichStillReadsBack) {
