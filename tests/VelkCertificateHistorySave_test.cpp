@@ -4,18 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CertificateFactory.h"
-#include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
-#include "support/ChildProcesses.h"
 #include "support/HistoryTest.h"
 #include "support/LockHolder.h"
 #include "support/PermissionsEnforced.h"
@@ -28,7 +24,6 @@ using testing::Contains;
 using velktest::certificate;
 using velktest::CertificateFactory;
 using velktest::recordLine;
-using Bytes = std::vector<std::int8_t>;
 namespace fs = std::filesystem;
 
 constexpr year_month_day kFar = 2040y / 6 / 1;
@@ -88,71 +83,21 @@ TEST_F(RecordingTest, ExpiredCertificatesLeaveInTheSameCallWhileExpiringTodaySta
 }
 
 TEST_F(RecordingTest, FailuresChangeNothingAndReleaseTheLock) {
-  struct Case {
-    std::string name;
-    // Spoils the application directory, whose history holds one record.
-    std::function<void()> spoil;
-    std::string line;
+  const std::vector<std::pair<fs::perms, std::string>> cases = {
+      {fs::perms::owner_read, " *** file write error *** "},
+      {fs::perms::none, " *** readFile error : file read error *** "},
   };
-  const std::vector<Case> cases = {
-      {"history not writable", [&] { fs::permissions(home.historyFile(), fs::perms::owner_read); },
-       " *** file write error *** "},
-      {"history not readable", [&] { fs::permissions(home.historyFile(), fs::perms::none); },
-       " *** readFile error : file read error *** "},
-      {"history missing, directory not writable",
-       [&] {
-         fs::remove(home.historyFile());
-         fs::permissions(home.appDir(), fs::perms::owner_read | fs::perms::owner_exec);
-       },
-       " *** createNewCertificateFile error : file write error *** "},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [perms, line] : cases) {
     velktest::writeHistory(home, "0\n" + recordLine("A", "01", "2040-06-01"));
-    c.spoil();
+    fs::permissions(home.historyFile(), perms);
     {
       const velktest::PermissionsEnforced enforced;
       VelkCertificateHistorySave::saveFile("A", certificate({0x02}, kFar));
     }
-    fs::permissions(home.appDir(), fs::perms::owner_all);
-    EXPECT_THAT(log.newLines(), Contains(testing::Field(&velktest::LogLine::message, c.line)))
-        << c.name;
-    EXPECT_TRUE(velktest::lockIsFree(home.lockFile())) << c.name;
-    if (fs::exists(home.historyFile())) {
-      fs::permissions(home.historyFile(), fs::perms::owner_all);
-      EXPECT_EQ(history(), "0\n" + recordLine("A", "01", "2040-06-01")) << c.name;
-    }
-  }
-}
-
-TEST(RecordingProcessesTest, ConcurrentRecordingsKeepTheHistoryConsistent) {
-  const velktest::TempHome home;
-  constexpr int kProcesses = 4;
-  constexpr int kEach = 40;
-  std::vector<Bytes> certificates;
-  certificates.reserve(std::size_t{kProcesses} * kEach);
-  for (int n = 0; n < kProcesses * kEach; ++n) {
-    certificates.push_back(certificate({static_cast<std::uint8_t>(n)}, kFar));
-  }
-  ASSERT_TRUE(velktest::runInChildren(kProcesses, [&](int process) {
-    for (int n = process * kEach; n < (process + 1) * kEach; ++n) {
-      VelkCertificateHistorySave::saveFile(n % 3 == 0 ? "A" : "S", certificates[n]);
-    }
-    return true;
-  }));
-  // No recording met a lock error, and every line reads back as a record of
-  // its own certificate.
-  const std::string log = velktest::readFileBytes(home.logFile());
-  EXPECT_EQ(log.find(" *** lock error *** "), std::string::npos);
-  const std::string text = velktest::readFileBytes(home.historyFile());
-  VelkCertificateHistoryFileController controller;
-  ASSERT_TRUE(controller.readFile(1000));
-  const auto records = controller.getCertificateHistoryInfoList();
-  EXPECT_EQ(records.size() + 1,
-            static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
-  EXPECT_EQ(records.size(), 10U);
-  std::set<std::string> seen;
-  for (const auto& record : records) {
-    EXPECT_TRUE(seen.insert(record->getDcClass() + record->getSerialNumber()).second);
+    EXPECT_THAT(log.newLines(), Contains(testing::Field(&velktest::LogLine::message, line)));
+    EXPECT_TRUE(velktest::lockIsFree(home.lockFile())) << line;
+    fs::permissions(home.historyFile(), fs::perms::owner_all);
+    EXPECT_EQ(history(), "0\n" + recordLine("A", "01", "2040-06-01")) << line;
   }
 }
 
