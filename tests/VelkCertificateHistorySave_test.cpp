@@ -46,12 +46,6 @@ TEST_F(RecordingTest, MergesTheRecordIntoTheHistory) {
   VelkCertificateHistorySave::saveFile("A", certificate({0x0B}, 2035y / 3 / 3));
   EXPECT_EQ(history(), "1\n" + recordLine("A", "0B", "2035-03-03", "2026-01-15 12:00:00") +
                            recordLine("S", "0A", "2031-01-01", "2025-04-01 08:00:00"));
-  // The same serial with the other class is another certificate.
-  now += minutes(1);
-  VelkCertificateHistorySave::saveFile("S", certificate({0x0B}, 2036y / 4 / 4));
-  EXPECT_EQ(history(), "1\n" + recordLine("S", "0B", "2036-04-04", "2026-01-15 12:01:00") +
-                           recordLine("A", "0B", "2035-03-03", "2026-01-15 12:00:00") +
-                           recordLine("S", "0A", "2031-01-01", "2025-04-01 08:00:00"));
 }
 
 TEST_F(RecordingTest, ElevenRecordsKeepTheTenMostRecent) {
