@@ -4,19 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CertificateFactory.h"
-#include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
-#include "support/ChildProcesses.h"
 #include "support/HistoryTest.h"
 #include "support/LockHolder.h"
 #include "support/PermissionsEnforced.h"
@@ -28,13 +23,9 @@ using namespace std::chrono;
 using testing::Contains;
 using velktest::certificate;
 using velktest::CertificateFactory;
-using velktest::errorLine;
 using velktest::recordLine;
-using Bytes = std::vector<std::int8_t>;
 namespace fs = std::filesystem;
 
-constexpr const char* kSave = "VelkCertificateHistorySave";
-constexpr const char* kSaveOp = "saveFile(dcClass:dcInfo:)";
 constexpr year_month_day kFar = 2040y / 6 / 1;
 
 // Today is 2026-01-15, noon.
@@ -54,12 +45,6 @@ TEST_F(RecordingTest, MergesTheRecordIntoTheHistory) {
                                    recordLine("A", "0B", "2032-02-02", "2025-03-01 08:00:00"));
   VelkCertificateHistorySave::saveFile("A", certificate({0x0B}, 2035y / 3 / 3));
   EXPECT_EQ(history(), "1\n" + recordLine("A", "0B", "2035-03-03", "2026-01-15 12:00:00") +
-                           recordLine("S", "0A", "2031-01-01", "2025-04-01 08:00:00"));
-  // The same serial with the other class is another certificate.
-  now += minutes(1);
-  VelkCertificateHistorySave::saveFile("S", certificate({0x0B}, 2036y / 4 / 4));
-  EXPECT_EQ(history(), "1\n" + recordLine("S", "0B", "2036-04-04", "2026-01-15 12:01:00") +
-                           recordLine("A", "0B", "2035-03-03", "2026-01-15 12:00:00") +
                            recordLine("S", "0A", "2031-01-01", "2025-04-01 08:00:00"));
 }
 
@@ -91,119 +76,22 @@ TEST_F(RecordingTest, ExpiredCertificatesLeaveInTheSameCallWhileExpiringTodaySta
                            recordLine("S", "02", "2031-03-15"));
 }
 
-TEST_F(RecordingTest, RefusedRecordTouchesNoFile) {
-  const Bytes good = certificate({0x01}, kFar);
-  velktest::CertificateOptions unreadableExpiry;
-  unreadableExpiry.rawNotAfter = "20501332000000Z";
-  const std::vector<std::pair<std::string, Bytes>> refused = {
-      {"a", good},
-      {"AS", good},
-      {" S", good},
-      {"A", Bytes(good.begin(), good.begin() + 40)},
-      {"A", CertificateFactory::make(unreadableExpiry).der},
-  };
-  for (const auto& [dcClass, der] : refused) {
-    VelkCertificateHistorySave::saveFile(dcClass, der);
-    EXPECT_THAT(log.newLines(), Contains(errorLine(kSave, kSaveOp, " *** data read error *** ")));
-    EXPECT_FALSE(fs::exists(home.appDir())) << "class '" << dcClass << "'";
-  }
-}
-
 TEST_F(RecordingTest, FailuresChangeNothingAndReleaseTheLock) {
-  struct Case {
-    std::string name;
-    // Spoils the application directory, whose history holds one record.
-    std::function<void()> spoil;
-    std::string line;
+  const std::vector<std::pair<fs::perms, std::string>> cases = {
+      {fs::perms::owner_read, " *** file write error *** "},
+      {fs::perms::none, " *** readFile error : file read error *** "},
   };
-  const std::vector<Case> cases = {
-      {"history not writable", [&] { fs::permissions(home.historyFile(), fs::perms::owner_read); },
-       " *** file write error *** "},
-      {"history not readable", [&] { fs::permissions(home.historyFile(), fs::perms::none); },
-       " *** readFile error : file read error *** "},
-      {"history missing, directory not writable",
-       [&] {
-         fs::remove(home.historyFile());
-         fs::permissions(home.appDir(), fs::perms::owner_read | fs::perms::owner_exec);
-       },
-       " *** createNewCertificateFile error : file write error *** "},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [perms, line] : cases) {
     velktest::writeHistory(home, "0\n" + recordLine("A", "01", "2040-06-01"));
-    c.spoil();
+    fs::permissions(home.historyFile(), perms);
     {
       const velktest::PermissionsEnforced enforced;
       VelkCertificateHistorySave::saveFile("A", certificate({0x02}, kFar));
     }
-    fs::permissions(home.appDir(), fs::perms::owner_all);
-    EXPECT_THAT(log.newLines(), Contains(testing::Field(&velktest::LogLine::message, c.line)))
-        << c.name;
-    EXPECT_TRUE(velktest::lockIsFree(home.lockFile())) << c.name;
-    if (fs::exists(home.historyFile())) {
-      fs::permissions(home.historyFile(), fs::perms::owner_all);
-      EXPECT_EQ(history(), "0\n" + recordLine("A", "01", "2040-06-01")) << c.name;
-    }
-  }
-
-  velktest::writeHistory(home, "0\n");
-  const velktest::LockHolder other(home.lockFile());
-  ASSERT_TRUE(other.holding());
-  VelkCertificateHistorySave::saveFile("A", certificate({0x02}, kFar));  // waits ten seconds
-  EXPECT_THAT(log.newLines(), Contains(errorLine(kSave, kSaveOp, " *** lock error *** ")));
-  EXPECT_EQ(history(), "0\n");
-}
-
-TEST_F(RecordingTest, UnusualSerialsAndFarExpiriesAreRecorded) {
-  const auto make = [](std::vector<std::uint8_t> serial, bool negative, year_month_day expiry) {
-    velktest::CertificateOptions options;
-    options.serial = std::move(serial);
-    options.negativeSerial = negative;
-    options.notAfter = CertificateFactory::localNoon(expiry);
-    return CertificateFactory::make(options).der;
-  };
-  VelkCertificateHistorySave::saveFile("A", make({}, false, kFar));
-  VelkCertificateHistorySave::saveFile("A", make({0x01}, true, kFar));
-  VelkCertificateHistorySave::saveFile("A", make({0x80}, false, 2049y / 12 / 31));
-  VelkCertificateHistorySave::saveFile("S", make({0x20, 0x49}, false, 2050y / 1 / 1));
-  VelkCertificateHistorySave::saveFile("S", make({0xab, 0xcd}, false, 9999y / 12 / 31));
-  // All recorded in the same second, so they stay in the order they came.
-  const std::string at = "2026-01-15 12:00:00";
-  EXPECT_EQ(history(), "0\n" + recordLine("A", "00", "2040-06-01", at) +
-                           recordLine("A", "FF", "2040-06-01", at) +
-                           recordLine("A", "0080", "2049-12-31", at) +
-                           recordLine("S", "2049", "2050-01-01", at) +
-                           recordLine("S", "00ABCD", "9999-12-31", at));
-}
-
-TEST(RecordingProcessesTest, ConcurrentRecordingsKeepTheHistoryConsistent) {
-  const velktest::TempHome home;
-  constexpr int kProcesses = 4;
-  constexpr int kEach = 40;
-  std::vector<Bytes> certificates;
-  certificates.reserve(std::size_t{kProcesses} * kEach);
-  for (int n = 0; n < kProcesses * kEach; ++n) {
-    certificates.push_back(certificate({static_cast<std::uint8_t>(n)}, kFar));
-  }
-  ASSERT_TRUE(velktest::runInChildren(kProcesses, [&](int process) {
-    for (int n = process * kEach; n < (process + 1) * kEach; ++n) {
-      VelkCertificateHistorySave::saveFile(n % 3 == 0 ? "A" : "S", certificates[n]);
-    }
-    return true;
-  }));
-  // No recording met a lock error, and every line reads back as a record of
-  // its own certificate.
-  const std::string log = velktest::readFileBytes(home.logFile());
-  EXPECT_EQ(log.find(" *** lock error *** "), std::string::npos);
-  const std::string text = velktest::readFileBytes(home.historyFile());
-  VelkCertificateHistoryFileController controller;
-  ASSERT_TRUE(controller.readFile(1000));
-  const auto records = controller.getCertificateHistoryInfoList();
-  EXPECT_EQ(records.size() + 1,
-            static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
-  EXPECT_EQ(records.size(), 10U);
-  std::set<std::string> seen;
-  for (const auto& record : records) {
-    EXPECT_TRUE(seen.insert(record->getDcClass() + record->getSerialNumber()).second);
+    EXPECT_THAT(log.newLines(), Contains(testing::Field(&velktest::LogLine::message, line)));
+    EXPECT_TRUE(velktest::lockIsFree(home.lockFile())) << line;
+    fs::permissions(home.historyFile(), fs::perms::owner_all);
+    EXPECT_EQ(history(), "0\n" + recordLine("A", "01", "2040-06-01")) << line;
   }
 }
 

@@ -16,22 +16,18 @@ using CapabilitySets = std::array<__user_cap_data_struct, 2>;
 
 constexpr unsigned kOverrides = (1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH);
 
-// The raw system calls: the C library offers no wrapper without libcap.
-bool getCapabilities(CapabilitySets& data) {
+// The raw system call SYS_capget or SYS_capset: the C library offers no
+// wrapper without libcap.
+bool capabilities(long call, CapabilitySets& data) {
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  return ::syscall(SYS_capget, &header, data.data()) == 0;
-}
-
-bool setCapabilities(CapabilitySets& data) {
-  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  return ::syscall(SYS_capset, &header, data.data()) == 0;
+  return ::syscall(call, &header, data.data()) == 0;
 }
 
 }  // namespace
 
 PermissionsEnforced::PermissionsEnforced() {
   CapabilitySets data{};
-  if (!getCapabilities(data)) {
+  if (!capabilities(SYS_capget, data)) {
     ADD_FAILURE() << "capget failed";
     return;
   }
@@ -40,7 +36,7 @@ PermissionsEnforced::PermissionsEnforced() {
     return;
   }
   data[0].effective &= ~kOverrides;
-  if (!setCapabilities(data)) {
+  if (!capabilities(SYS_capset, data)) {
     ADD_FAILURE() << "capset failed to drop the file permission overrides";
     return;
   }
@@ -52,12 +48,12 @@ PermissionsEnforced::~PermissionsEnforced() {
     return;
   }
   CapabilitySets data{};
-  if (!getCapabilities(data)) {
+  if (!capabilities(SYS_capget, data)) {
     ADD_FAILURE() << "capget failed";
     return;
   }
   data[0].effective = effectiveLow_;
-  if (!setCapabilities(data)) {
+  if (!capabilities(SYS_capset, data)) {
     ADD_FAILURE() << "capset failed to restore the file permission overrides";
   }
 }
