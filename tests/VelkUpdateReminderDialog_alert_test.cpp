@@ -95,8 +95,6 @@ TEST_F(AlertTest, StoryboardWithoutAUsableWindow) {
             <viewController id="dialog" customClass="VelkUpdateReminderDialog"/>
           </storyboard>)",
        windowFailure},
-      // No initial controller at all.
-      {R"(<storyboard><windowController id="window"/></storyboard>)", windowFailure},
       // No storyboard file.
       {"", windowFailure},
       // A window controller without content.

@@ -18,25 +18,17 @@ namespace {
 using testing::AllOf;
 using testing::Contains;
 using testing::Field;
-using velktest::debugLine;
 using velktest::historyRecord;
-
-constexpr const char* kDialog = "VelkUpdateReminderDialog";
 
 class DialogTest : public velktest::HistoryTest {
  protected:
-  // The storyboard's window controller, from the framework's bundle.
-  static std::shared_ptr<appkit::WindowController> reminderWindowController() {
-    auto bundle = appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
-    auto storyboard = appkit::Storyboard::storyboardWithName("VelkUpdateReminder", bundle);
-    return storyboard ? std::dynamic_pointer_cast<appkit::WindowController>(
-                            storyboard->instantiateInitialController())
-                      : nullptr;
-  }
-
-  // A window around a dialog from the storyboard, as alert() makes it.
+  // A window around a dialog from the framework's storyboard, as alert() makes it.
   void makeWindow() {
-    auto controller = reminderWindowController();
+    auto storyboard = appkit::Storyboard::storyboardWithName(
+        "VelkUpdateReminder", appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog)));
+    ASSERT_NE(storyboard, nullptr);
+    auto controller = std::dynamic_pointer_cast<appkit::WindowController>(
+        storyboard->instantiateInitialController());
     ASSERT_NE(controller, nullptr);
     dialog =
         std::dynamic_pointer_cast<VelkUpdateReminderDialog>(controller->contentViewController());

@@ -25,8 +25,6 @@ TEST_F(AppKitApplication, ButtonActionStopsTheModalLoopAndAReleasedWindowLeavesT
   auto controller = velktest::makeRecordingController({"A"});
   auto window = appkit::Window::windowWithContentViewController(controller);
   EXPECT_THAT(controller->events, ElementsAre("viewDidLoad with table"));
-  EXPECT_EQ(controller->view()->window(), window);
-  EXPECT_FALSE(window->isVisible());
 
   Application::shared().postEvent(Event::mouseEvent(window, button(*controller)), false);
   EXPECT_EQ(Application::shared().runModalForWindow(window), appkit::ModalResponseStop);
@@ -35,7 +33,6 @@ TEST_F(AppKitApplication, ButtonActionStopsTheModalLoopAndAReleasedWindowLeavesT
   // Stopping the loop leaves the window up; releasing it takes it down.
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->isKeyWindow());
-  EXPECT_EQ(window->delegate(), controller);
   window.reset();
   EXPECT_EQ(controller->events.back(), "viewWillDisappear");
   EXPECT_EQ(Application::shared().keyWindow(), nullptr);
