@@ -21,23 +21,6 @@ class AppKitApplication : public testing::Test {
   }
 };
 
-TEST_F(AppKitApplication, ButtonActionStopsTheModalLoopAndAReleasedWindowLeavesTheScreen) {
-  auto controller = velktest::makeRecordingController({"A"});
-  auto window = appkit::Window::windowWithContentViewController(controller);
-  EXPECT_THAT(controller->events, ElementsAre("viewDidLoad with table"));
-
-  Application::shared().postEvent(Event::mouseEvent(window, button(*controller)), false);
-  EXPECT_EQ(Application::shared().runModalForWindow(window), appkit::ModalResponseStop);
-  EXPECT_THAT(controller->events, ElementsAre("viewDidLoad with table", "viewWillAppear",
-                                              "viewDidAppear", "close button"));
-  // Stopping the loop leaves the window up; releasing it takes it down.
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_TRUE(window->isKeyWindow());
-  window.reset();
-  EXPECT_EQ(controller->events.back(), "viewWillDisappear");
-  EXPECT_EQ(Application::shared().keyWindow(), nullptr);
-}
-
 TEST_F(AppKitApplication, TitleBarCloseSendsWillCloseToTheDelegateWhichStopsTheLoop) {
   auto controller = velktest::makeRecordingController({"A"});
   auto window = appkit::Window::windowWithContentViewController(controller);
@@ -216,18 +199,10 @@ TEST_F(AppKitApplication, OutletsAreReachedBySelector) {
   EXPECT_EQ(controller->table.lock(), nullptr);
 }
 
-TEST_F(AppKitApplication, StopModalOutsideALoopAndAModalLoopWithoutInput) {
+TEST_F(AppKitApplication, StopModalOutsideALoopAndAModalLoopWithoutAWindow) {
   Application::shared().stopModal();
   EXPECT_EQ(Application::shared().runModalForWindow(nullptr), appkit::ModalResponseAbort);
-  auto controller = velktest::makeRecordingController({});
-  auto window = appkit::Window::windowWithContentViewController(controller);
-  EXPECT_EQ(Application::shared().runModalForWindow(window), appkit::ModalResponseAbort);
-  EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(Application::shared().modalWindow(), nullptr);
-}
-
-TEST_F(AppKitApplication, TerminateEndsTheProcess) {
-  EXPECT_EXIT(Application::shared().terminate({}), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
