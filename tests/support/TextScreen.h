@@ -2,7 +2,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace velktest {
 
@@ -24,11 +23,6 @@ class TextScreen {
 
   // Everything drawn so far.
   std::string output() const { return output_.str(); }
-  // The trimmed cells of the column header line of the tables drawn (the
-  // line above a "|---" rule); empty when none was drawn.
-  std::vector<std::string> tableHeader() const;
-  // The trimmed cells of the table rows drawn (the "|" lines after a rule).
-  std::vector<std::vector<std::string>> tableRows() const;
 
  private:
   std::istringstream input_;
