@@ -146,9 +146,11 @@ TEST(VelkX509CertificateTest, BytesAfterTheCertificateAreIgnored) {
   }
 }
 
-TEST(VelkX509CertificateTest, RefusesAbsentEmptyAndTruncatedInput) {
+TEST(VelkX509CertificateTest, RefusesAbsentEmptyTruncatedAndPemInput) {
   EXPECT_TRUE(refused(std::nullopt));
   EXPECT_TRUE(refused(Bytes{}));
+  const std::string pem = CertificateFactory::make({0x01}, CertificateFactory::utc(2040, 1, 1)).pem;
+  EXPECT_TRUE(refused(Bytes(pem.begin(), pem.end())));
   const Bytes der = sampleDer();
   for (std::size_t length = 1; length < der.size(); ++length) {
     EXPECT_TRUE(refused(Bytes(der.begin(), der.begin() + static_cast<long>(length))))
@@ -176,11 +178,6 @@ TEST(VelkX509CertificateTest, RefusesLengthsLargerThanTheInput) {
   huge.erase(huge.begin() + 1, huge.begin() + static_cast<long>(outer) + 1);
   huge.insert(huge.begin() + 1, {static_cast<std::int8_t>(0x84), 0x7F, -1, -1, -1});
   EXPECT_TRUE(refused(huge));
-}
-
-TEST(VelkX509CertificateTest, RefusesPemText) {
-  const std::string pem = CertificateFactory::make({0x01}, CertificateFactory::utc(2040, 1, 1)).pem;
-  EXPECT_TRUE(refused(Bytes(pem.begin(), pem.end())));
 }
 
 TEST(CertificateFactoryTest, MakeCertToolWritesReadableCertificates) {
