@@ -41,8 +41,6 @@ testing::AssertionResult refused(const std::optional<Bytes>& der) {
              << "message '" << error.getMessage() << "', location '" << error.getLocation() << "'";
     }
     return testing::AssertionSuccess();
-  } catch (...) {
-    return testing::AssertionFailure() << "threw something other than VelkException";
   }
 }
 
@@ -124,13 +122,9 @@ TEST(VelkX509CertificateTest, UnreadableTimeTextGivesNoNotAfter) {
     CertificateOptions options;
     options.rawNotAfter = text;
     options.serial = {0x42};
-    try {
-      const VelkX509Certificate certificate(CertificateFactory::make(options).der);
-      EXPECT_EQ(certificate.getNotAfter(), std::nullopt) << text;
-      EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x42})) << text;
-    } catch (const VelkException& error) {
-      ADD_FAILURE() << text << ": " << error.getMessage();
-    }
+    const VelkX509Certificate certificate(CertificateFactory::make(options).der);
+    EXPECT_EQ(certificate.getNotAfter(), std::nullopt) << text;
+    EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x42})) << text;
   }
 }
 
