@@ -151,12 +151,6 @@ TEST(VelkCommonLoggerTest, FollowsTheStateFolderOfTheEnvironment) {
   {
     const velktest::TempHome first;
     log.debug("first", &reader, "f()");
-    {
-      const velktest::TempHome second;
-      log.debug("second", &reader, "f()");
-      EXPECT_EQ(LogLines(second.logFile()).newLines(),
-                std::vector<LogLine>{debugLine("Reader", "f()", "second")});
-    }
     EXPECT_EQ(LogLines(first.logFile()).newLines(),
               std::vector<LogLine>{debugLine("Reader", "f()", "first")});
   }
