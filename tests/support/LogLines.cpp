@@ -27,13 +27,15 @@ bool unescape(const std::string& text, std::string& out) {
     if (++i == text.size()) {
       return false;
     }
-    if (const std::size_t at = kNames.find(text[i]); at != kNames.npos) {
+    if (const std::size_t at = kNames.find(text[i]); at != std::string_view::npos) {
       out += kEscaped[at];
       continue;
     }
-    const std::size_t high = i + 2 < text.size() ? kDigits.find(text[i + 1]) : kDigits.npos;
-    const std::size_t low = i + 2 < text.size() ? kDigits.find(text[i + 2]) : kDigits.npos;
-    if (text[i] != 'x' || high == kDigits.npos || low == kDigits.npos) {
+    const std::size_t high =
+        i + 2 < text.size() ? kDigits.find(text[i + 1]) : std::string_view::npos;
+    const std::size_t low =
+        i + 2 < text.size() ? kDigits.find(text[i + 2]) : std::string_view::npos;
+    if (text[i] != 'x' || high == std::string_view::npos || low == std::string_view::npos) {
       return false;
     }
     out += static_cast<char>(high * 16 + low);
