@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,60 +14,36 @@
 
 namespace velktest {
 
-namespace {
-
-// Reads one byte; false at end of file or on failure.
-bool readByte(int fd) {
-  char byte = 0;
-  ssize_t got = 0;
-  while ((got = ::read(fd, &byte, 1)) < 0 && errno == EINTR) {
-  }
-  return got == 1;
-}
-
-}  // namespace
-
 LockHolder::LockHolder(const std::string& lockFile) {
-  std::array<int, 2> ready{};
-  std::array<int, 2> release{};
-  if (::pipe(ready.data()) != 0) {
-    return;
-  }
-  if (::pipe(release.data()) != 0) {
-    ::close(ready[0]);
-    ::close(ready[1]);
+  std::array<int, 2> ends{};
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data()) != 0) {
     return;
   }
   pid_ = ::fork();
+  char byte = 1;
   if (pid_ == 0) {
-    ::close(ready[0]);
-    ::close(release[1]);
+    ::close(ends[0]);
     const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CREAT, 0644);
-    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) {
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ends[1], &byte, 1) != 1) {
       ::_exit(1);
     }
-    const char byte = 1;
-    if (::write(ready[1], &byte, 1) != 1) {
-      ::_exit(1);
+    // Held until killed or until the parent's end closes, also when it dies.
+    while (::read(ends[1], &byte, 1) < 0 && errno == EINTR) {
     }
-    readByte(release[0]);  // until the parent closes its end
     ::_exit(0);
   }
-  ::close(ready[1]);
-  ::close(release[0]);
-  release_ = release[1];
-  holding_ = pid_ > 0 && readByte(ready[0]);
-  ::close(ready[0]);
+  ::close(ends[1]);
+  channel_ = ends[0];
+  ssize_t got = 0;
+  while (pid_ > 0 && (got = ::read(channel_, &byte, 1)) < 0 && errno == EINTR) {
+  }
+  holding_ = got == 1;
 }
 
 LockHolder::~LockHolder() {
-  if (release_ >= 0) {
-    ::close(release_);
-  }
-  if (pid_ > 0) {
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+  kill();
+  if (channel_ >= 0) {
+    ::close(channel_);
   }
 }
 

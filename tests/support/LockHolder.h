@@ -7,8 +7,9 @@
 namespace velktest {
 
 // Another process holding the flock(2) lock on a lock file: a forked child
-// that takes it (creating the file when missing) and keeps it until the
-// object goes. The constructor returns once the child holds the lock.
+// that takes it (creating the file when missing) and keeps it until it is
+// killed, at the latest when the object goes or its parent dies. The
+// constructor returns once the child holds the lock.
 class LockHolder {
  public:
   explicit LockHolder(const std::string& lockFile);
@@ -23,7 +24,7 @@ class LockHolder {
 
  private:
   pid_t pid_ = -1;
-  int release_ = -1;  // the child lets go when this pipe end closes
+  int channel_ = -1;  // the child lets go when this socket end closes
   bool holding_ = false;
 };
 

@@ -12,14 +12,12 @@ namespace velktest {
 
 namespace {
 
-LogLine makeLine(std::string level, std::string className, std::string operation,
-                 std::string message) {
-  return LogLine{std::move(level), std::move(className), std::move(operation), std::move(message)};
-}
-
 // Undoes the logger's escaping of backslash, line feed, carriage return, tab
-// and bytes that are not UTF-8.
+// and, as \xNN, bytes that are not UTF-8.
 bool unescape(const std::string& text, std::string& out) {
+  static constexpr std::string_view kNames = "\\nrt";
+  static constexpr std::string_view kEscaped = "\\\n\r\t";
+  static constexpr std::string_view kDigits = "0123456789ABCDEF";
   out.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\\') {
@@ -29,34 +27,19 @@ bool unescape(const std::string& text, std::string& out) {
     if (++i == text.size()) {
       return false;
     }
-    switch (text[i]) {
-      case '\\':
-        out += '\\';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'x': {
-        // A byte that is not UTF-8: two upper-case hex digits.
-        static constexpr std::string_view kDigits = "0123456789ABCDEF";
-        const std::size_t high = i + 1 < text.size() ? kDigits.find(text[i + 1]) : kDigits.npos;
-        const std::size_t low = i + 2 < text.size() ? kDigits.find(text[i + 2]) : kDigits.npos;
-        if (high == kDigits.npos || low == kDigits.npos) {
-          return false;
-        }
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-        break;
-      }
-      default:
-        return false;
+    if (const std::size_t at = kNames.find(text[i]); at != std::string_view::npos) {
+      out += kEscaped[at];
+      continue;
     }
+    const std::size_t high =
+        i + 2 < text.size() ? kDigits.find(text[i + 1]) : std::string_view::npos;
+    const std::size_t low =
+        i + 2 < text.size() ? kDigits.find(text[i + 2]) : std::string_view::npos;
+    if (text[i] != 'x' || high == std::string_view::npos || low == std::string_view::npos) {
+      return false;
+    }
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
   }
   return true;
 }
@@ -90,15 +73,15 @@ std::ostream& operator<<(std::ostream& out, const LogLine& line) {
 }
 
 LogLine debugLine(std::string className, std::string operation, std::string message) {
-  return makeLine("DEBUG", std::move(className), std::move(operation), std::move(message));
+  return {"DEBUG", std::move(className), std::move(operation), std::move(message)};
 }
 
 LogLine errorLine(std::string className, std::string operation, std::string message) {
-  return makeLine("ERROR", std::move(className), std::move(operation), std::move(message));
+  return {"ERROR", std::move(className), std::move(operation), std::move(message)};
 }
 
 LogLine fatalLine(std::string className, std::string operation, std::string message) {
-  return makeLine("FATAL", std::move(className), std::move(operation), std::move(message));
+  return {"FATAL", std::move(className), std::move(operation), std::move(message)};
 }
 
 LogLines::LogLines(std::string path) : path_(std::move(path)) {}

@@ -3,24 +3,20 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>  // NOLINT(modernize-deprecated-headers): mkdtemp
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <vector>
 
 namespace velktest {
 
 TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/velk-test-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr) {
+  std::error_code noTmpdir;  // TMPDIR, else /tmp
+  const std::filesystem::path base = std::filesystem::temp_directory_path(noTmpdir);
+  std::string pattern = (noTmpdir ? std::string("/tmp") : base.string()) + "/velk-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
     ADD_FAILURE() << "mkdtemp failed for " << pattern;
   }
-  path_ = buffer.data();
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
