@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "CertificateFactory.h"
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "appkit/Application.h"
 #include "appkit/EventBackend.h"
 #include "foundation/Clock.h"
-#include "CertificateFactory.h"
 #include "support/ScopedEnv.h"
 #include "support/ScopedMonitor.h"
 #include "support/TempDir.h"

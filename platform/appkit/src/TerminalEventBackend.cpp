@@ -14,8 +14,8 @@
 
 #include "DisplayWidth.h"
 #include "appkit/Window.h"
-#include "foundation/Utf8.h"
 #include "appkit/WindowContents.h"
+#include "foundation/Utf8.h"
 
 namespace appkit {
 
