@@ -57,7 +57,7 @@ bool isTimestamp(std::string_view text) {
 // Whether `text` is well-formed UTF-8, judged by iconv rather than by the
 // decoder the logger itself uses.
 bool isUtf8(std::string_view text) {
-  static const iconv_t converter = ::iconv_open("UTF-32LE", "UTF-8");
+  static iconv_t converter = ::iconv_open("UTF-32LE", "UTF-8");
   std::string in(text);
   std::string out(in.size() * 4 + 4, '\0');
   char* inPointer = in.data();

@@ -38,10 +38,10 @@ std::optional<std::string> unescapeLogMessage(std::string_view escaped) {
         // A byte that is not UTF-8: two upper-case hex digits.
         static constexpr std::string_view kDigits = "0123456789ABCDEF";
         const std::size_t high =
-            i + 1 < escaped.size() ? kDigits.find(escaped[i + 1]) : kDigits.npos;
+            i + 1 < escaped.size() ? kDigits.find(escaped[i + 1]) : std::string_view::npos;
         const std::size_t low =
-            i + 2 < escaped.size() ? kDigits.find(escaped[i + 2]) : kDigits.npos;
-        if (high == kDigits.npos || low == kDigits.npos) {
+            i + 2 < escaped.size() ? kDigits.find(escaped[i + 2]) : std::string_view::npos;
+        if (high == std::string_view::npos || low == std::string_view::npos) {
           return std::nullopt;
         }
         message += static_cast<char>(high * 16 + low);
