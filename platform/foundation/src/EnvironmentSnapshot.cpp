@@ -22,9 +22,10 @@ struct Seen {
   std::array<char*, kKeptEntries> entries;
 };
 
-// Per thread, so that no lock is taken; initial-exec and trivial, so that
-// it is found at a fixed offset without a guard.
-thread_local Seen seen __attribute__((tls_model("initial-exec")));
+// Per thread, so that no lock is taken; trivial, so that no guard is checked.
+// (No initial-exec model: a host may load the framework with dlopen(), where
+// the static TLS block has no room for it.)
+thread_local Seen seen;
 
 // Changes seen by any thread; a thread that sees one counts it, so that a
 // change seen by several threads is counted more than once, which only

@@ -52,9 +52,7 @@ std::string_view LogCaller::className() const {
     const std::type_info* type;
     std::string_view name;
   };
-  // Initial-exec: found at a fixed offset, without a call per line.
-  thread_local std::array<Remembered, 16> remembered
-      __attribute__((tls_model("initial-exec"))) = {};
+  thread_local std::array<Remembered, 16> remembered = {};
   // A multiplicative hash of the address: type_info objects lie a few words
   // apart, so their low bits alone would share slots.
   Remembered& slot =

@@ -43,11 +43,11 @@ struct ThreadState {
   std::array<char, 19> dateTime{};
 };
 
-// Initial-exec: the library is loaded with the program, so its thread's
-// state is found at a fixed offset, without a call per line. It is trivially
-// destructible and constant-initialised, so that no guard is checked either;
-// the buffer of long lines is kept apart (in write()) for that reason.
-thread_local ThreadState threadState __attribute__((tls_model("initial-exec")));
+// Trivially destructible and constant-initialised, so that no guard is
+// checked per line; the buffer of long lines is kept apart (in write()) for
+// that reason. Not initial-exec: a host may load the framework with dlopen(),
+// and the static TLS block has no room for this much.
+thread_local ThreadState threadState;
 
 // Writes `value` as exactly `width` decimal digits, zero-padded, and returns
 // the end.
