@@ -12,7 +12,9 @@ if [ -z "${VELK_UNDER_XVFB:-}" ]; then
       exit 77
     fi
   done
-  VELK_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 800x480x24" "$0" "$@"
+  # Display numbers are looked for from one picked by the process id, so that
+  # runs started at once (several builds' test suites) rarely race for one.
+  VELK_UNDER_XVFB=1 exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 800x480x24" "$0" "$@"
 fi
 unset WAYLAND_DISPLAY
 # Under LeakSanitizer, what Qt leaves in the libraries below it is not ours.
