@@ -14,7 +14,11 @@ if [ -z "${VELK_UNDER_XVFB:-}" ]; then
   done
   # Display numbers are looked for from one picked by the process id, so that
   # runs started at once (several builds' test suites) rarely race for one.
-  VELK_UNDER_XVFB=1 exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 800x480x24" "$0" "$@"
+  # -noreset: by default the server resets whenever its last client leaves
+  # (the desktop plugin's display check, each xdotool call) and refuses the
+  # connections that come meanwhile, which Qt answers by ending the process.
+  VELK_UNDER_XVFB=1 exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 800x480x24 -noreset" \
+    "$0" "$@"
 fi
 unset WAYLAND_DISPLAY
 # Under LeakSanitizer, what Qt leaves in the libraries below it is not ours.
