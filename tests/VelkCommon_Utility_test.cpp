@@ -26,6 +26,9 @@ TEST(VelkCommonUtilityTest, SubstringCountsCodePointsAndClampsTheRange) {
   EXPECT_EQ("", substring("令和", 2, 4));
   EXPECT_EQ("", substring("2025", 3, 1));
   EXPECT_EQ("", substring("", 0, 4));
+  // Stray continuation bytes join the character before them, or none.
+  EXPECT_EQ("1", substring(std::string("\xb1") + "12", 0, 1));
+  EXPECT_EQ("2\x80", substring(std::string("12\x80") + "3", 1, 2));
 }
 
 TEST(VelkCommonUtilityTest, HexTextHasTwoUpperCaseDigitsPerByte) {

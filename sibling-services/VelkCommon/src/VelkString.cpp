@@ -7,19 +7,22 @@
 
 namespace {
 
-// Byte offset of the code point with index `index`, or text.size() when the
-// text has fewer code points. A byte that begins no well-formed UTF-8
-// sequence counts as one character, and stray continuation bytes belong to
-// the character before them.
+// Byte offset of the character with index `index`, or text.size() when the
+// text has fewer. A character starts at a byte that is no UTF-8 continuation
+// byte and takes the continuation bytes after it (so a byte that begins no
+// well-formed sequence is a character of its own); continuation bytes before
+// the first such byte belong to none.
 std::size_t byteOffset(std::string_view text, std::int64_t index) {
-  std::size_t offset = 0;
-  for (std::int64_t seen = 0; offset < text.size() && seen < index; ++seen) {
-    offset += std::max<std::size_t>(foundation::Utf8::decode(text.substr(offset)).length, 1);
-    while (offset < text.size() && foundation::Utf8::isContinuation(text[offset])) {
-      ++offset;
+  std::int64_t seen = 0;
+  for (std::size_t offset = 0; offset < text.size(); ++offset) {
+    if (foundation::Utf8::isContinuation(text[offset])) {
+      continue;
+    }
+    if (seen++ == index) {
+      return offset;
     }
   }
-  return offset;
+  return text.size();
 }
 
 }  // namespace
