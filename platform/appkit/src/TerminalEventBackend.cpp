@@ -5,8 +5,11 @@
 #include <langinfo.h>
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <clocale>
 #include <cstdio>
+#include <cwchar>
 #include <iostream>
 #include <numeric>
 #include <string>
@@ -15,7 +18,6 @@
 #include "DisplayWidth.h"
 #include "appkit/Window.h"
 #include "appkit/WindowContents.h"
-#include "foundation/Utf8.h"
 
 namespace appkit {
 
@@ -26,10 +28,14 @@ constexpr wint_t kControlW = 23;
 // How long a key may follow Escape to count as Alt+key, in milliseconds.
 constexpr int kAltDelay = 50;
 
+// The key `code` in UTF-8, the character encoding start() has chosen; the
+// replacement character for what has no encoding (a surrogate, say).
 std::string utf8(wint_t code) {
-  std::string text;
-  foundation::Utf8::append(text, static_cast<char32_t>(code));
-  return text;
+  std::array<char, MB_LEN_MAX> bytes{};
+  std::mbstate_t state{};
+  const std::size_t length = std::wcrtomb(bytes.data(), static_cast<wchar_t>(code), &state);
+  return length == static_cast<std::size_t>(-1) ? "\xEF\xBF\xBD"
+                                                : std::string(bytes.data(), length);
 }
 
 // Writes `text` at (y, x), cut to `width` columns and padded to them.

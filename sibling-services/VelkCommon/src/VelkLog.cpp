@@ -1,39 +1,39 @@
 #include "VelkCommon/VelkLog.h"
 
+#include <array>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "LogSink.h"
 
 namespace {
 
-// The log file name of each member of the family.
+// The log file name of each member of the family, in the order of LogFilePrefix.
+constexpr std::array<std::string_view, 11> kFileNames = {
+    "velk-common.log",        // VELK_COMMON
+    "card-reader.log",        // VELK_CARD_READER
+    "user-cert-service.log",  // VELK_USER_CERT_SERVICE
+    "jpki-service.log",       // VELK_JPKI_SERVICE
+    "sign.log",               // VELK_SIGN
+    "verify.log",             // VELK_VERIFY
+    "pin.log",                // VELK_PIN
+    "viewer.log",             // VELK_VIEWER
+    "settings.log",           // VELK_SETTINGS
+    "installer.log",          // VELK_INSTALLER
+    "update-reminder.log",    // VELK_UPDATE_REMINDER
+};
+static_assert(kFileNames.size() ==
+                  static_cast<std::size_t>(LogFilePrefix::VELK_UPDATE_REMINDER) + 1,
+              "one file name for each member of the family");
+
 std::string fileNameOf(LogFilePrefix prefix) {
-  switch (prefix) {
-    case LogFilePrefix::VELK_COMMON:
-      return "velk-common.log";
-    case LogFilePrefix::VELK_CARD_READER:
-      return "card-reader.log";
-    case LogFilePrefix::VELK_USER_CERT_SERVICE:
-      return "user-cert-service.log";
-    case LogFilePrefix::VELK_JPKI_SERVICE:
-      return "jpki-service.log";
-    case LogFilePrefix::VELK_SIGN:
-      return "sign.log";
-    case LogFilePrefix::VELK_VERIFY:
-      return "verify.log";
-    case LogFilePrefix::VELK_PIN:
-      return "pin.log";
-    case LogFilePrefix::VELK_VIEWER:
-      return "viewer.log";
-    case LogFilePrefix::VELK_SETTINGS:
-      return "settings.log";
-    case LogFilePrefix::VELK_INSTALLER:
-      return "installer.log";
-    case LogFilePrefix::VELK_UPDATE_REMINDER:
-      return "update-reminder.log";
+  const auto index = static_cast<std::size_t>(prefix);
+  if (index < kFileNames.size()) {
+    return std::string(kFileNames[index]);
   }
   return "velk-" + std::to_string(static_cast<int>(prefix)) + ".log";
 }

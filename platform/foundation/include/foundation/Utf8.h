@@ -33,10 +33,6 @@ class VELKFOUNDATION_EXPORT Utf8 {
   // The length of the longest well-formed start of `text`: text.size() when
   // all of it is UTF-8, else the offset of the first byte that is not.
   static std::size_t validLength(std::string_view text) noexcept;
-
-  // Appends the encoding of `codePoint`; a surrogate or a value above
-  // U+10FFFF is written as U+FFFD, the replacement character.
-  static void append(std::string& text, char32_t codePoint);
 };
 
 inline Utf8::Sequence Utf8::decode(std::string_view text) noexcept {
