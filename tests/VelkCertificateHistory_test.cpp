@@ -28,7 +28,6 @@ using velktest::readFileBytes;
 using velktest::serialsOf;
 using Controller = VelkCertificateHistoryFileController;
 using InfoPtr = Controller::InfoPtr;
-using SORT_TYPE = Controller::SORT_TYPE;
 
 constexpr const char* kController = "VelkCertificateHistoryFileController";
 constexpr const char* kInfo = "VelkCertificateHistoryInfo";
@@ -200,16 +199,6 @@ TEST_F(VelkCertificateHistoryTest, MissingOrMisplacedFiles) {
   EXPECT_FALSE(blocked.saveFile());
   EXPECT_FALSE(blocked.isExists());
   EXPECT_EQ(readFileBytes(other.appDir()), "not a folder");
-}
-
-TEST_F(VelkCertificateHistoryTest, SortsPutTheNewestRecordingOrTheEarliestExpiryFirst) {
-  fill({historyRecord("A", "03", "2025-02-02", "2024-01-01 10:00:00"),
-        historyRecord("A", "01", "2025-02-02", "2024-03-01 10:00:00"),
-        historyRecord("S", "02", "2025-01-01", "2024-01-01 10:00:00")});
-  controller.sort(SORT_TYPE::SORT_OPEN_TIME);
-  EXPECT_EQ(serials(), (std::vector<std::string>{"01", "03", "02"}));
-  controller.sort(SORT_TYPE::SORT_NOT_AFTER);
-  EXPECT_EQ(serials(), (std::vector<std::string>{"02", "01", "03"}));
 }
 
 class ExpirySelectionTest : public VelkCertificateHistoryTest,

@@ -2,14 +2,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "VelkCommon/VelkFileUtility.h"
-#include "VelkCommon/VelkHexUtility.h"
-#include "VelkCommon/VelkPath.h"
 #include "VelkCommon/VelkString.h"
 #include "support/ScopedEnv.h"
 
@@ -29,12 +26,6 @@ TEST(VelkCommonUtilityTest, SubstringCountsCodePointsAndClampsTheRange) {
   // Stray continuation bytes join the character before them, or none.
   EXPECT_EQ("1", substring(std::string("\xb1") + "12", 0, 1));
   EXPECT_EQ("2\x80", substring(std::string("12\x80") + "3", 1, 2));
-}
-
-TEST(VelkCommonUtilityTest, HexTextHasTwoUpperCaseDigitsPerByte) {
-  EXPECT_EQ("007F80FF0AC3", VelkHexUtility::toHexString(
-                                {0x00, 0x7F, -128, -1, 0x0A, static_cast<std::int8_t>(0xC3)}));
-  EXPECT_EQ("", VelkHexUtility::toHexString({}));
 }
 
 TEST(VelkCommonUtilityTest, ApplicationDirectoryComesFromXdgDataHomeElseHome) {
@@ -61,14 +52,6 @@ TEST(VelkCommonUtilityTest, ApplicationDirectoryComesFromXdgDataHomeElseHome) {
   ASSERT_NE(nullptr, user);
   EXPECT_EQ(std::string(user->pw_dir) + "/.local/share/velk",
             VelkFileUtility::getVelkDirectory(false).toString());
-}
-
-TEST(VelkCommonUtilityTest, PathAppendJoinsWithExactlyOneSlash) {
-  const VelkPath folder("/data/velk/");
-  EXPECT_EQ("/data/velk/velk.dc_list", folder.append("velk.dc_list", false).toString());
-  EXPECT_EQ("/data/velk/sub/", folder.append("sub", true).toString());
-  EXPECT_EQ("/data/velk/lockfile", VelkPath("/data/velk").append("/lockfile", false).toString());
-  EXPECT_EQ("/data/velk/", folder.toString());  // unchanged
 }
 
 }  // namespace

@@ -5,14 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "CertificateFactory.h"
 #include "VelkCommon/VelkException.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -173,20 +171,4 @@ TEST(VelkX509CertificateTest, RefusesLengthsLargerThanTheInput) {
   EXPECT_TRUE(refused(huge));
 }
 
-TEST(CertificateFactoryTest, MakeCertToolWritesReadableCertificates) {
-  const velktest::TempDir dir;
-  const std::string tool = VELK_MAKE_CERT;
-  const auto run = [&](const std::string& arguments) {
-    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test runs no other threads
-    return std::system((tool + " " + arguments + " 2>/dev/null").c_str());
-  };
-  ASSERT_EQ(run("--serial 80ff --not-after 2051-07-04T05:06:07Z --out " + dir.file("a.der")), 0);
-  const std::string der = velktest::readFileBytes(dir.file("a.der"));
-  const VelkX509Certificate certificate(Bytes(der.begin(), der.end()));
-  EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x00, 0x80, 0xFF}));
-  EXPECT_EQ(certificate.getNotAfter(),
-            foundation::Date(CertificateFactory::utc(2051, 7, 4, 5, 6, 7)));
-
-  EXPECT_NE(run("--serial xyz --not-after 2024-02-30 --out " + dir.file("c.der")), 0);
-}
 }  // namespace

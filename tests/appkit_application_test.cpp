@@ -166,23 +166,4 @@ TEST_F(AppKitApplication, KeyPressesGoToTheAccessibilityFocusedButton) {
   EXPECT_THAT(controller->events, testing::Not(testing::Contains("close button")));
 }
 
-TEST_F(AppKitApplication, OutletsAreReachedBySelector) {
-  auto controller = std::make_shared<velktest::RecordingViewController>();
-  auto table = std::make_shared<appkit::TableView>();
-  EXPECT_EQ(controller->performSelector("setWindow:", {}), std::nullopt);
-  controller->performSelector("setTable:", std::any(std::shared_ptr<appkit::Object>(table)));
-  EXPECT_EQ(std::any_cast<std::shared_ptr<appkit::Object>>(*controller->performSelector("table")),
-            table);
-  // Something that is not a table view clears the outlet.
-  controller->performSelector(
-      "setTable:", std::any(std::shared_ptr<appkit::Object>(std::make_shared<appkit::Button>())));
-  EXPECT_EQ(controller->table.lock(), nullptr);
-}
-
-TEST_F(AppKitApplication, StopModalOutsideALoopAndAModalLoopWithoutAWindow) {
-  Application::shared().stopModal();
-  EXPECT_EQ(Application::shared().runModalForWindow(nullptr), appkit::ModalResponseAbort);
-  EXPECT_EQ(Application::shared().modalWindow(), nullptr);
-}
-
 }  // namespace

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,8 @@ TEST_F(QtBackendTest, InAHostApplicationShowsTheRecordsAndClosesOnlyAsTheControl
   QApplication host(argc, argv.data());
   QWidget hostWindow;
   hostWindow.show();
+  // A backend made while the host's application runs shows its windows there.
+  appkit::Application::shared().setEventBackend(appkit::EventBackend::named("desktop"));
 
   auto shows = [&](QWidget& window) {
     EXPECT_EQ(QApplication::activeModalWidget(), &window);
@@ -179,6 +182,45 @@ TEST_F(QtBackendTest, WithoutAHostApplicationMakesOneForEachWindow) {
     EXPECT_TRUE(shown) << "run " << run;
     EXPECT_EQ(QApplication::instance(), nullptr) << "run " << run;
   }
+}
+
+// Where no window can be opened there is no backend, and one line says why.
+TEST(DesktopBackendChoice, NoBackendWhereNoWindowCanBeOpened) {
+  const velktest::TempDir runtime;
+  velktest::writeFileBytes(runtime.file("wayland-9"), "");  // not a compositor's socket
+  const velktest::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path());
+  struct Case {
+    std::optional<std::string> platform, x11, wayland;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"xcb", std::nullopt, std::nullopt, "QT_QPA_PLATFORM=xcb but its display cannot be opened"},
+      {"wayland;xcb", ":4242", "wayland-9",
+       "QT_QPA_PLATFORM=wayland;xcb but its display cannot be opened"},
+      {std::nullopt, ":4242", runtime.file("wayland-9"),
+       "cannot open the display (DISPLAY=:4242, WAYLAND_DISPLAY=" + runtime.file("wayland-9") +
+           ")"},
+  };
+  const auto refusal = [] {
+    testing::internal::CaptureStderr();
+    const bool none = appkit::EventBackend::named("desktop") == nullptr;
+    const std::string said = testing::internal::GetCapturedStderr();
+    return none ? said : "a backend";
+  };
+  for (const Case& c : cases) {
+    const velktest::ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
+    const velktest::ScopedEnv x11("DISPLAY", c.x11);
+    const velktest::ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
+    EXPECT_EQ(refusal(), "appkit: no desktop window: " + c.says + "\n");
+  }
+  // A host whose Qt application has no widgets.
+  int argc = 1;
+  std::string name = "host";
+  std::array<char*, 2> argv = {name.data(), nullptr};
+  const QCoreApplication host(argc, argv.data());
+  EXPECT_EQ(refusal(),
+            "appkit: no desktop window: the program's Qt application cannot show widgets (not a "
+            "QApplication)\n");
 }
 
 }  // namespace

@@ -87,14 +87,6 @@ TEST_F(AppKitStoryboard, InstantiatesByClassNameAndConnectsOutletsAndActionsWhen
   EXPECT_NE(again->contentViewController(), dialog);
 }
 
-TEST_F(AppKitStoryboard, AViewControllerWithoutViewsOrCustomClass) {
-  auto bare = std::dynamic_pointer_cast<appkit::ViewController>(instantiate(
-      R"(<storyboard initialController="v"><viewController id="v" title="t"/></storyboard>)"));
-  ASSERT_NE(bare, nullptr);
-  EXPECT_EQ(bare->title(), "t");
-  EXPECT_TRUE(bare->view()->subviews().empty());
-}
-
 TEST_F(AppKitStoryboard, AFileRewrittenInPlaceIsReadAgain) {
   // Same size, same inode, written within the same second as the first read;
   // the second file starts from a plain view controller.

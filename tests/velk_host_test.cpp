@@ -135,7 +135,10 @@ TEST(VelkHostTest, RecordsListsSetsTheReminderAndRemindsWhereSomeoneSeesIt) {
   writeFileBytes(files.file("far.pem"), "some text before\n" + far.pem);
   writeDer(files, "expired.der", {0x03}, -1);
 
-  HostRun run = runVelkHost(files, {"record", "--class", "A", files.file("soon.der")});
+  HostRun run = runVelkHost(files, {"list"});
+  EXPECT_EQ(run.out, "history: " + home.historyFile() + " (none yet)\n") << run.err;
+
+  run = runVelkHost(files, {"record", "--class", "A", files.file("soon.der")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("recorded: class A, serial 0102"), std::string::npos) << run.out;
 

@@ -34,22 +34,6 @@ void RecordingViewController::viewDidLoad() {
 void RecordingViewController::viewWillAppear() {
   ViewController::viewWillAppear();
   events.emplace_back("viewWillAppear");
-  if (!closeOnOptionC) {
-    return;
-  }
-  auto self = sharedAs<RecordingViewController>();
-  monitor_ = appkit::Event::addLocalMonitorForEventsMatchingMask(
-      appkit::EventMaskKeyDown, [self](const appkit::Event& event) -> std::optional<appkit::Event> {
-        auto window = self->view()->window();
-        auto button = self->closeButton.lock();
-        if (window && window->isKeyWindow() &&
-            (event.modifierFlags() & appkit::EventModifierFlagOption) != 0 &&
-            event.charactersIgnoringModifiers() == "c" && button && button->action()) {
-          self->doCommandBySelector(*button->action());
-          return std::nullopt;
-        }
-        return event;
-      });
 }
 
 void RecordingViewController::viewDidAppear() {
@@ -63,8 +47,6 @@ void RecordingViewController::viewDidAppear() {
 void RecordingViewController::viewWillDisappear() {
   ViewController::viewWillDisappear();
   events.emplace_back("viewWillDisappear");
-  appkit::Event::removeMonitor(monitor_);
-  monitor_.reset();
 }
 
 void RecordingViewController::closeButton_actionPerformed(const std::any& /*sender*/) {

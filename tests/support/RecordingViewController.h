@@ -15,9 +15,7 @@ namespace velktest {
 // ("viewDidLoad", "viewWillAppear", "close button", "windowWillClose", ...),
 // serves `rows` to its table, whose columns are matched by title against
 // `columnTitles`, and ends the modal loop from its close button action and
-// from windowWillClose:, the way the reminder's dialog does. With
-// `closeOnOptionC` it also installs, while shown, a key monitor that turns
-// Option+C in its key window into the close button's action and swallows it.
+// from windowWillClose:, the way the reminder's dialog does.
 class RecordingViewController : public appkit::ViewController, public appkit::TableViewDataSource {
  public:
   RecordingViewController() = default;
@@ -29,7 +27,6 @@ class RecordingViewController : public appkit::ViewController, public appkit::Ta
   std::vector<std::string> events;
   std::vector<std::string> columnTitles;
   std::vector<std::vector<std::any>> rows;
-  bool closeOnOptionC = false;
   // The name and object of the last notification windowWillClose: got (the
   // object held weakly, as the window holds this controller).
   std::string lastNotificationName;
@@ -47,9 +44,6 @@ class RecordingViewController : public appkit::ViewController, public appkit::Ta
   std::any tableView(appkit::TableView& tableView,
                      const std::shared_ptr<appkit::TableColumn>& tableColumn,
                      std::int64_t row) override;
-
- private:
-  std::any monitor_;
 };
 
 // A RecordingViewController whose view holds a table with `titles` and a close
