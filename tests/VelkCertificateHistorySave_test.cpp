@@ -14,7 +14,6 @@
 #include "CertificateFactory.h"
 #include "support/HistoryTest.h"
 #include "support/LockHolder.h"
-#include "support/PermissionsEnforced.h"
 #include "support/Records.h"
 
 namespace {
@@ -74,25 +73,6 @@ TEST_F(RecordingTest, ExpiredCertificatesLeaveInTheSameCallWhileExpiringTodaySta
   VelkCertificateHistorySave::saveFile("S", certificate({0x05}, 2031y / 3 / 15));
   EXPECT_EQ(history(), "0\n" + recordLine("S", "05", "2031-03-15", "2031-03-15 23:59:59") +
                            recordLine("S", "02", "2031-03-15"));
-}
-
-TEST_F(RecordingTest, FailuresChangeNothingAndReleaseTheLock) {
-  const std::vector<std::pair<fs::perms, std::string>> cases = {
-      {fs::perms::owner_read, " *** file write error *** "},
-      {fs::perms::none, " *** readFile error : file read error *** "},
-  };
-  for (const auto& [perms, line] : cases) {
-    velktest::writeHistory(home, "0\n" + recordLine("A", "01", "2040-06-01"));
-    fs::permissions(home.historyFile(), perms);
-    {
-      const velktest::PermissionsEnforced enforced;
-      VelkCertificateHistorySave::saveFile("A", certificate({0x02}, kFar));
-    }
-    EXPECT_THAT(log.newLines(), Contains(testing::Field(&velktest::LogLine::message, line)));
-    EXPECT_TRUE(velktest::lockIsFree(home.lockFile())) << line;
-    fs::permissions(home.historyFile(), fs::perms::owner_all);
-    EXPECT_EQ(history(), "0\n" + recordLine("A", "01", "2040-06-01")) << line;
-  }
 }
 
 }  // namespace

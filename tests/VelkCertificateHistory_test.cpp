@@ -24,6 +24,7 @@ using velktest::debugLine;
 using velktest::errorLine;
 using velktest::historyRecord;
 using velktest::InfoList;
+using velktest::moment;
 using velktest::readFileBytes;
 using velktest::serialsOf;
 using Controller = VelkCertificateHistoryFileController;
@@ -37,16 +38,6 @@ constexpr const char* kRead = "readFile(varidReadRowCount:)";
 std::string numbered(int n) {
   const std::string serial = {"0123456789ABCDEF"[(n >> 4) & 15], "0123456789ABCDEF"[n & 15]};
   return std::string(n % 2 != 0 ? "A" : "S") + "," + serial + ",2027-01-31,2025-03-09 14:05:00";
-}
-
-foundation::DateComponents day(int year, int month, int dayOfMonth, int hour = 0) {
-  return {.year = year,
-          .month = month,
-          .day = dayOfMonth,
-          .hour = hour,
-          .minute = 0,
-          .second = 0,
-          .nanosecond = 0};
 }
 
 class VelkCertificateHistoryTest : public testing::Test {
@@ -216,26 +207,26 @@ TEST_P(ExpirySelectionTest, WindowOfMonthsBeforeTheExpiry) {
     bool expired;   // by getNotAfterCheck
   };
   const std::vector<Row> rows = {
-      {day(2025, 3, 30), 3, "2025-06-30", true, false},   // the window opens today
-      {day(2025, 3, 30), 3, "2025-07-01", false, false},  // it opens tomorrow
-      {day(2025, 3, 30), 3, "2025-03-30", true, false},   // expires today
-      {day(2025, 3, 30, 23), 3, "2025-03-29", false, true},
-      {day(2025, 3, 30), 0, "2025-03-30", true, false},
-      {day(2025, 3, 30), 0, "2025-03-31", false, false},
-      {day(2025, 3, 30), -1, "2025-03-30", false, false},
+      {moment(2025, 3, 30), 3, "2025-06-30", true, false},   // the window opens today
+      {moment(2025, 3, 30), 3, "2025-07-01", false, false},  // it opens tomorrow
+      {moment(2025, 3, 30), 3, "2025-03-30", true, false},   // expires today
+      {moment(2025, 3, 30, 23), 3, "2025-03-29", false, true},
+      {moment(2025, 3, 30), 0, "2025-03-30", true, false},
+      {moment(2025, 3, 30), 0, "2025-03-31", false, false},
+      {moment(2025, 3, 30), -1, "2025-03-30", false, false},
       // 31 May minus 3 months is 28 February, or 29 in a leap year.
-      {day(2025, 2, 28), 3, "2025-05-31", true, false},
-      {day(2025, 2, 27, 12), 3, "2025-05-31", false, false},
-      {day(2024, 2, 29), 3, "2024-05-31", true, false},
-      {day(2024, 2, 28), 3, "2024-05-31", false, false},
+      {moment(2025, 2, 28), 3, "2025-05-31", true, false},
+      {moment(2025, 2, 27, 12), 3, "2025-05-31", false, false},
+      {moment(2024, 2, 29), 3, "2024-05-31", true, false},
+      {moment(2024, 2, 28), 3, "2024-05-31", false, false},
       // Over the daylight-saving change of 9 March in New York.
-      {day(2025, 2, 28), 12, "2025-05-31", true, false},
+      {moment(2025, 2, 28), 12, "2025-05-31", true, false},
       // Texts and moments that name no day, and look-aheads beyond the calendar.
-      {day(2025, 3, 30), 3, "2025/04/01", false, false},
+      {moment(2025, 3, 30), 3, "2025/04/01", false, false},
       {foundation::DateComponents{}, 3, "2025-04-01", false, false},
-      {day(2025, 13, 1), 3, "2025-04-01", false, false},
-      {day(2025, 3, 30), -3600000, "2025-04-01", false, false},
-      {day(2025, 3, 30), INT64_MIN, "2025-04-01", false, false},
+      {moment(2025, 13, 1), 3, "2025-04-01", false, false},
+      {moment(2025, 3, 30), -3600000, "2025-04-01", false, false},
+      {moment(2025, 3, 30), INT64_MIN, "2025-04-01", false, false},
   };
   for (const Row& row : rows) {
     const InfoPtr record = historyRecord("A", "01", row.notAfter);
@@ -255,7 +246,7 @@ TEST_P(ExpirySelectionTest, WindowOfMonthsBeforeTheExpiry) {
   const InfoPtr far = historyRecord("S", "02", "2099-01-01");
   fill({far, historyRecord("A", "01", "2025-03-29")});
   for (const std::int64_t months : {std::int64_t{3600000}, INT64_MAX}) {
-    EXPECT_EQ(controller.getNotAfterList(day(2025, 3, 30), months), InfoList{far}) << months;
+    EXPECT_EQ(controller.getNotAfterList(moment(2025, 3, 30), months), InfoList{far}) << months;
   }
 }
 
@@ -289,12 +280,6 @@ TEST_F(VelkCertificateHistoryTest, RecordSelfCheckAndFields) {
   for (const char* refused : {"a", "s", "", "AS", " A", "A "}) {
     EXPECT_FALSE(info.isDcTypeString(refused)) << refused;
   }
-
-  const auto a = historyRecord("A", "0A", "2025-01-01", "2024-01-01 00:00:00");
-  EXPECT_TRUE(a->equals(historyRecord("A", "0A", "2030-12-31", "")));
-  EXPECT_FALSE(a->equals(historyRecord("S", "0A", "2025-01-01", "2024-01-01 00:00:00")));
-  EXPECT_FALSE(a->equals(historyRecord("A", "0a", "2025-01-01", "2024-01-01 00:00:00")));
-  EXPECT_FALSE(a->equals(nullptr));
 
   // A bad expiry is kept as it came, a bad recording time is emptied.
   info.setNotAfter(std::string("2025/03/09"));

@@ -98,15 +98,6 @@ TEST_F(DialogTest, OnScreenTheCloseButtonHasFocusAndOptionCIsWatchedOnlyWhileKey
   EXPECT_FALSE(passesMonitors(optionC()));
   EXPECT_TRUE(passesMonitors(appkit::Event::keyEvent(0, "c", "c")));
 
-  // Another window is key: Option+C goes on.
-  auto other =
-      appkit::Window::windowWithContentViewController(std::make_shared<appkit::ViewController>());
-  other->makeKeyAndOrderFront({});
-  EXPECT_TRUE(passesMonitors(optionC()));
-  other->orderOut({});
-  window->makeKeyAndOrderFront({});
-  EXPECT_FALSE(passesMonitors(optionC()));
-
   // Off screen the monitor is gone.
   window->performClose({});
   EXPECT_FALSE(window->isVisible());

@@ -9,6 +9,11 @@
 
 namespace velktest {
 
+namespace {
+
+// Starts velk-host with `args` in the current environment, standard input
+// from the descriptor `input` and standard output and error into the files
+// `outPath` and `errPath`. Returns the child's pid, or -1 when fork failed.
 pid_t startVelkHost(const std::vector<std::string>& args, int input, const std::string& outPath,
                     const std::string& errPath) {
   std::vector<std::string> all = args;
@@ -31,6 +36,8 @@ pid_t startVelkHost(const std::vector<std::string>& args, int input, const std::
   }
   return child;
 }
+
+}  // namespace
 
 HostRun runVelkHost(const TempDir& dir, const std::vector<std::string>& args,
                     const std::string& input) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
@@ -15,12 +13,6 @@ struct HostRun {
   std::string out;
   std::string err;
 };
-
-// Starts velk-host with `args` in the current environment, standard input
-// from the descriptor `input` and standard output and error into the files
-// `outPath` and `errPath`. Returns the child's pid, or -1 when fork failed.
-pid_t startVelkHost(const std::vector<std::string>& args, int input, const std::string& outPath,
-                    const std::string& errPath);
 
 // Runs velk-host with `args` to its end, reading `input` and catching its
 // output in files of `dir`.

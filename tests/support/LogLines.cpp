@@ -112,6 +112,4 @@ std::vector<LogLine> LogLines::newLines() {
   return lines;
 }
 
-void LogLines::skip() { (void)newLines(); }
-
 }  // namespace velktest

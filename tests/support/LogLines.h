@@ -32,8 +32,6 @@ class LogLines {
   explicit LogLines(std::string path);
 
   std::vector<LogLine> newLines();
-  // Skips what has been written so far.
-  void skip();
 
  private:
   std::string path_;

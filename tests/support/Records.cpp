@@ -8,6 +8,16 @@
 
 namespace velktest {
 
+foundation::DateComponents moment(int year, int month, int day, int hour, int minute, int second) {
+  return {.year = year,
+          .month = month,
+          .day = day,
+          .hour = hour,
+          .minute = minute,
+          .second = second,
+          .nanosecond = 0};
+}
+
 std::shared_ptr<VelkCertificateHistoryInfo> historyRecord(const std::string& dcClass,
                                                           const std::string& serialNumber,
                                                           const std::string& notAfter,

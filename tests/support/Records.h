@@ -7,9 +7,14 @@
 #include <vector>
 
 #include "VelkUpdateReminder/VelkCertificateHistoryInfo.h"
+#include "foundation/DateComponents.h"
 #include "support/TempHome.h"
 
 namespace velktest {
+
+// The calendar fields of a moment, every one of them set.
+foundation::DateComponents moment(int year, int month, int day, int hour = 0, int minute = 0,
+                                  int second = 0);
 
 using InfoList = std::vector<std::shared_ptr<VelkCertificateHistoryInfo>>;
 
