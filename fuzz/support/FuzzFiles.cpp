@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "VelkCommon/FileDescriptor.h"
+
 namespace velkfuzz {
 
 namespace {
@@ -18,31 +20,20 @@ namespace {
   std::abort();
 }
 
-// A descriptor closed when it goes.
-class OpenFile {
- public:
-  OpenFile(const std::string& path, int flags)
-      : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {
-    if (fd_ < 0) {
-      failOn("open", path);
-    }
+FileDescriptor openOrAbort(const std::string& path, int flags) {
+  FileDescriptor file(::open(path.c_str(), flags | O_CLOEXEC, 0644));
+  if (!file.valid()) {
+    failOn("open", path);
   }
-  ~OpenFile() { ::close(fd_); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+  return file;
+}
 
 }  // namespace
 
 void writeFileOrAbort(const std::string& path, const std::uint8_t* data, std::size_t size) {
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  const OpenFile file(path, O_WRONLY | O_CREAT | O_TRUNC);
+  const FileDescriptor file = openOrAbort(path, O_WRONLY | O_CREAT | O_TRUNC);
   while (size > 0) {
     const ssize_t put = ::write(file.get(), data, size);
     if (put < 0 && errno == EINTR) {
@@ -57,7 +48,7 @@ void writeFileOrAbort(const std::string& path, const std::uint8_t* data, std::si
 }
 
 std::string readFileOrAbort(const std::string& path) {
-  const OpenFile file(path, O_RDONLY);
+  const FileDescriptor file = openOrAbort(path, O_RDONLY);
   std::string text;
   std::array<char, 65536> buffer{};
   for (;;) {
