@@ -1,15 +1,11 @@
 // Recording a read certificate: what the history file holds afterwards.
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "CertificateFactory.h"
 #include "support/HistoryTest.h"
@@ -19,11 +15,9 @@
 namespace {
 
 using namespace std::chrono;
-using testing::Contains;
 using velktest::certificate;
 using velktest::CertificateFactory;
 using velktest::recordLine;
-namespace fs = std::filesystem;
 
 constexpr year_month_day kFar = 2040y / 6 / 1;
 

@@ -33,6 +33,7 @@ constexpr int kAltDelay = 50;
 std::string utf8(wint_t code) {
   std::array<char, MB_LEN_MAX> bytes{};
   std::mbstate_t state{};
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): with a state of its own it shares nothing
   const std::size_t length = std::wcrtomb(bytes.data(), static_cast<wchar_t>(code), &state);
   return length == static_cast<std::size_t>(-1) ? "\xEF\xBF\xBD"
                                                 : std::string(bytes.data(), length);
