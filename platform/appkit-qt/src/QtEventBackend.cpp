@@ -6,11 +6,11 @@
 #include "appkit/Button.h"
 #include "appkit/Window.h"
 
-QtEventBackend::QtEventBackend(std::string platform) : platform_(std::move(platform)) {
+QtEventBackend::QtEventBackend(std::string platform) {
   arguments_.emplace_back("velk-appkit");
-  if (!platform_.empty()) {
+  if (!platform.empty()) {
     arguments_.emplace_back("-platform");
-    arguments_.push_back(platform_);
+    arguments_.push_back(std::move(platform));
   }
 }
 

@@ -39,7 +39,6 @@ class QtEventBackend : public appkit::EventBackend {
  private:
   void received(const std::weak_ptr<appkit::Window>& window, const QtWindowInput& input);
 
-  std::string platform_;
   std::vector<std::string> arguments_;
   std::vector<char*> argv_;
   int argc_ = 0;

@@ -89,7 +89,7 @@ std::optional<QtWindowInput> keyInput(const QKeyEvent& event) {
 QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     : QWidget(nullptr, flagsFor(window.styleMask())), onInput_(std::move(onInput)), layout_(this) {
   setWindowModality(Qt::ApplicationModal);
-  const appkit::WindowContents contents = appkit::WindowContents::of(window);
+  appkit::WindowContents contents = appkit::WindowContents::of(window);
   if (contents.hasTable) {
     table_ = std::make_unique<QTableView>(this);
     table_->setModel(&model_);
@@ -117,16 +117,18 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     buttons_.push_back(std::move(button));
   }
   layout_.addLayout(&buttonRow_);
-  refresh(window);
-  fitAndCentre(contents.width, contents.height,
-               (window.styleMask() & appkit::WindowStyleMaskResizable) != 0);
+  const int width = contents.width;
+  const int height = contents.height;
+  showContents(std::move(contents));
+  fitAndCentre(width, height, (window.styleMask() & appkit::WindowStyleMaskResizable) != 0);
   qApp->installEventFilter(this);
 }
 
 QtWindow::~QtWindow() = default;
 
-void QtWindow::refresh(appkit::Window& window) {
-  appkit::WindowContents contents = appkit::WindowContents::of(window);
+void QtWindow::refresh(appkit::Window& window) { showContents(appkit::WindowContents::of(window)); }
+
+void QtWindow::showContents(appkit::WindowContents contents) {
   setWindowTitle(qt(contents.title));
   if (table_ != nullptr) {
     model_.setContents(std::move(contents.columns), std::move(contents.rows));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "appkit/Event.h"
+#include "appkit/WindowContents.h"
 
 #include "QtTableModel.h"
 
@@ -56,6 +57,8 @@ class QtWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Draws the title, the table and the button titles of `contents`.
+  void showContents(appkit::WindowContents contents);
   void fitAndCentre(int width, int height, bool resizable);
 
   InputHandler onInput_;

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <string>
 
-#include "EnvironmentSnapshot.h"
 #include "KeptResults.h"
+#include "foundation/EnvironmentSnapshot.h"
 
 namespace foundation {
 

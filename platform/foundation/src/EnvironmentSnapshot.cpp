@@ -1,4 +1,4 @@
-#include "EnvironmentSnapshot.h"
+#include "foundation/EnvironmentSnapshot.h"
 
 #include <unistd.h>
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "EnvironmentSnapshot.h"
+#include "foundation/EnvironmentSnapshot.h"
 
 namespace foundation {
 

@@ -15,6 +15,7 @@
 
 #include "VelkCommon/VelkLockController.h"
 #include "XdgDirectory.h"
+#include "foundation/EnvironmentSnapshot.h"
 
 namespace {
 
@@ -32,22 +33,9 @@ constexpr int kLinesPerSizeCheck = 64;
 constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
 constexpr mode_t kFileMode = 0644;
 
-constexpr std::string_view kStateHomeEntry = "XDG_STATE_HOME=";
-
 std::string_view environmentView(const char* name) {
   const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value == nullptr ? std::string_view() : std::string_view(value);
-}
-
-// The place of the first "XDG_STATE_HOME=" entry in the environment (the one
-// getenv() finds), or nullptr.
-char** stateHomeSlot() {
-  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    if (std::string_view(*entry).starts_with(kStateHomeEntry)) {
-      return entry;
-    }
-  }
-  return nullptr;
 }
 
 // One write(2) of all of `data`; false when it did not reach the file whole.
@@ -119,22 +107,12 @@ void LogSink::write(std::string_view line, time_t second) noexcept {
 }
 
 bool LogSink::locate() {
-  // The environment's array first: when it has been replaced, the old one
-  // may be freed.
-  if (located_ && stateHomeSlot_ != nullptr && environ == environmentSeen_ &&
-      *stateHomeSlot_ == stateHomeEntry_) {
+  const std::uint64_t version = foundation::EnvironmentSnapshot::version();
+  if (located_ && version == environmentVersion_) {
     return false;
   }
-  return relocate();
-}
-
-bool LogSink::relocate() {
-  char** const slot = stateHomeSlot();
-  const std::string_view stateHome =
-      slot != nullptr ? std::string_view(*slot).substr(kStateHomeEntry.size()) : std::string_view();
-  environmentSeen_ = environ;
-  stateHomeSlot_ = stateHome.empty() ? nullptr : slot;
-  stateHomeEntry_ = stateHome.empty() ? nullptr : *slot;
+  environmentVersion_ = version;
+  const std::string_view stateHome = environmentView("XDG_STATE_HOME");
   const std::string_view home = stateHome.empty() ? environmentView("HOME") : std::string_view();
   if (located_ && stateHome == stateHomeSeen_ && home == homeSeen_) {
     return false;

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -14,8 +15,8 @@
 // The file is <base>/velk/logs/<fileName>, where <base> is $XDG_STATE_HOME, or
 // $HOME/.local/state when that is unset or empty. The variables are looked at
 // on every line, so changing them (setenv, unsetenv, putenv) moves the log at
-// once; while XDG_STATE_HOME is set, a line only checks that its entry in the
-// environment is still the one the path comes from. Each line reaches the
+// once; while the environment stays the same (foundation::EnvironmentSnapshot)
+// a line looks at nothing more. Each line reaches the
 // file in one write(2) on an O_APPEND descriptor, so lines of concurrent
 // writers never interleave. When the file reaches kRotateSize it is renamed to
 // <fileName>.1 (older ones move up to .kKeptFiles, the oldest is dropped) under
@@ -41,9 +42,6 @@ class LogSink {
   // Works out the path from the environment; true when it changed, in which
   // case the old file is let go.
   bool locate();
-  // locate() once the environment has changed (kept apart, so that the
-  // check on every line stays small).
-  bool relocate();
   // Opens (creating folder and file when missing) the current path.
   bool open();
   // Whether the path still names the file that is open.
@@ -64,14 +62,9 @@ class LogSink {
   const std::string fileName_;
 
   bool located_ = false;
-  // Where the XDG_STATE_HOME the path comes from is in the environment: the
-  // array, the entry's place in it and the entry; no place when it is unset
-  // or empty. setenv() and unsetenv() replace, move or reallocate them.
-  char** environmentSeen_ = nullptr;
-  char** stateHomeSlot_ = nullptr;
-  const char* stateHomeEntry_ = nullptr;
-  std::string stateHomeSeen_;  // XDG_STATE_HOME the path comes from
-  std::string homeSeen_;       // HOME the path comes from, when it counts
+  std::uint64_t environmentVersion_ = 0;  // of the environment last looked at
+  std::string stateHomeSeen_;             // XDG_STATE_HOME the path comes from
+  std::string homeSeen_;                  // HOME the path comes from, when it counts
   std::string folder_;
   std::string path_;
 

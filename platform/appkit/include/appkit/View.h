@@ -35,7 +35,6 @@ class VELKAPPKIT_EXPORT View : public Responder {
 
   // The size of the view's frame; 0 by 0 when none was given.
   const Size& frameSize() const { return frameSize_; }
-  void setFrameSize(Size size) { frameSize_ = size; }
 
   // The window the view is in, through its superviews; nullptr when none.
   std::shared_ptr<Window> window() const;

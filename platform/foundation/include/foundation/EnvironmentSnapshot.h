@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "foundation/FoundationExport.h"
+
 namespace foundation {
 
 // Tells cheaply whether the environment has changed, so that values worked
@@ -10,7 +12,7 @@ namespace foundation {
 // getenv() searches it saves. setenv(), unsetenv() and putenv() replace an
 // entry's pointer, add or remove one, or move the array. (A string handed to
 // putenv() and then changed in place is not noticed.)
-class EnvironmentSnapshot {
+class VELKFOUNDATION_EXPORT EnvironmentSnapshot {
  public:
   EnvironmentSnapshot() = delete;
 
