@@ -19,7 +19,6 @@
 // made and destroyed in one process.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QTimer>
@@ -34,6 +33,8 @@
 #include <optional>
 #include <string>
 
+#include "BenchHome.h"
+#include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "appkit/Application.h"
 #include "appkit/EventBackend.h"
@@ -75,10 +76,7 @@ ExposeWatch* watch = nullptr;
 // Runs alert() on a fresh copy of the history with `watch` on the window;
 // the seconds from `start` to the window exposed, or nullopt.
 std::optional<double> alertUntilExposed(Clock::time_point start) {
-  {
-    const char* data = std::getenv("XDG_DATA_HOME");  // NOLINT(concurrency-mt-unsafe): main thread
-    std::ofstream(std::filesystem::path(data) / "velk" / "velk.dc_list") << kHistory;
-  }
+  std::ofstream(VelkUpdateReminderCommon::getCertificateHistoryFilePath()) << kHistory;
   ExposeWatch current;
   watch = &current;
   if (qApp != nullptr) {
@@ -182,23 +180,20 @@ int main(int argc, char** argv) {
       qApp->installEventFilter(watch);
     }
   });
-  if (argc == 2 && argv[1][0] == '-' && argv[1][1] == '-' &&
-      std::getenv("XDG_DATA_HOME") != nullptr) {  // NOLINT(concurrency-mt-unsafe)
-    return child(argv[1]);
+  // A child run works in its parent's home.
+  if (const std::string job = argc == 2 ? argv[1] : "";
+      job == "--first-window" || job == "--first-load") {
+    return child(job);
   }
-  std::array<char, 32> root = {"/tmp/desktop_bench.XXXXXX"};
-  if (::mkdtemp(root.data()) == nullptr) {
+  const BenchHome home;
+  if (!home.valid()) {
     return 1;
   }
-  const std::filesystem::path home = root.data();
-  std::filesystem::create_directories(home / "data" / "velk");
-  // NOLINTBEGIN(concurrency-mt-unsafe): set up before any other thread runs
-  ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  ::setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
-  // NOLINTEND(concurrency-mt-unsafe)
+  std::filesystem::create_directories(
+      std::filesystem::path(VelkUpdateReminderCommon::getCertificateHistoryFilePath())
+          .parent_path());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::filesystem::remove_all(home);
   return 0;
 }

@@ -41,6 +41,12 @@ void logLine() {
   reminderLog().debug(kMessage, LogCaller::of<VelkCertificateHistoryFileController>(), kOperation);
 }
 
+void logLines(int count) {
+  for (int n = 0; n < count; ++n) {
+    logLine();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,12 +67,7 @@ int main(int argc, char** argv) {
   const std::string log = home.log();
   PairedTimer lines(kLinesPerSample);
   lines.run(
-      pairs,
-      [] {
-        for (int n = 0; n < kLinesPerSample; ++n) {
-          logLine();
-        }
-      },
+      pairs, [] { logLines(kLinesPerSample); },
       [&] {
         for (int n = 0; n < kLinesPerSample; ++n) {
           if (::write(bare, line.data(), line.size()) < 0) {
@@ -79,15 +80,11 @@ int main(int argc, char** argv) {
 
   // Enough lines for one rotation per sample.
   const int perRotation = static_cast<int>(kRotateSize / static_cast<off_t>(line.size())) + 1;
-  off_t bareSize = 0;
+  // What the first comparison left in the file counts towards its cut.
+  off_t bareSize = ::lseek(bare, 0, SEEK_END);
   PairedTimer rotation(perRotation);
   rotation.run(
-      kRotationPairs,
-      [&] {
-        for (int n = 0; n < perRotation; ++n) {
-          logLine();
-        }
-      },
+      kRotationPairs, [&] { logLines(perRotation); },
       [&] {
         for (int n = 0; n < perRotation; ++n) {
           if (::write(bare, line.data(), line.size()) < 0) {
