@@ -15,7 +15,6 @@
 
 #include "VelkCommon/VelkLockController.h"
 #include "XdgDirectory.h"
-#include "foundation/EnvironmentSnapshot.h"
 
 namespace {
 
@@ -107,11 +106,9 @@ void LogSink::write(std::string_view line, time_t second) noexcept {
 }
 
 bool LogSink::locate() {
-  const std::uint64_t version = foundation::EnvironmentSnapshot::version();
-  if (located_ && version == environmentVersion_) {
+  if (!environment_.changed() && located_) {
     return false;
   }
-  environmentVersion_ = version;
   const std::string_view stateHome = environmentView("XDG_STATE_HOME");
   const std::string_view home = stateHome.empty() ? environmentView("HOME") : std::string_view();
   if (located_ && stateHome == stateHomeSeen_ && home == homeSeen_) {

@@ -2,12 +2,12 @@
 
 #include <sys/types.h>
 
-#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "VelkCommon/FileDescriptor.h"
+#include "foundation/EnvironmentSnapshot.h"
 
 // One log file, shared by every logger of one prefix and safe to use from
 // several threads and processes at once.
@@ -62,9 +62,9 @@ class LogSink {
   const std::string fileName_;
 
   bool located_ = false;
-  std::uint64_t environmentVersion_ = 0;  // of the environment last looked at
-  std::string stateHomeSeen_;             // XDG_STATE_HOME the path comes from
-  std::string homeSeen_;                  // HOME the path comes from, when it counts
+  foundation::EnvironmentSnapshot environment_;  // as the last line found it
+  std::string stateHomeSeen_;                    // XDG_STATE_HOME the path comes from
+  std::string homeSeen_;                         // HOME the path comes from, when it counts
   std::string folder_;
   std::string path_;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/FoundationExport.h"
@@ -14,12 +16,25 @@ namespace foundation {
 // putenv() and then changed in place is not noticed.)
 class VELKFOUNDATION_EXPORT EnvironmentSnapshot {
  public:
-  EnvironmentSnapshot() = delete;
+  // Whether the environment differs from what the previous call saw (true
+  // at the first call); remembers it as it is now. For one owner at a time:
+  // as getenv(), not while another thread changes the environment.
+  bool changed() noexcept;
 
   // A number that stays the same while the environment does, and changes
-  // when it changes; never 0. Safe to call from several threads, but, as
-  // getenv(), not while another thread changes the environment.
+  // when it changes; never 0. Safe to call from several threads (each keeps
+  // a snapshot of its own), but, as getenv(), not while another thread
+  // changes the environment.
   static std::uint64_t version();
+
+ private:
+  // Environments with more entries than this are taken as changed on every
+  // call: correct, only slower.
+  static constexpr std::size_t kKeptEntries = 256;
+
+  char** array_ = nullptr;
+  std::size_t count_ = 0;  // entries kept, the closing nullptr included; 0: none
+  std::array<char*, kKeptEntries> entries_{};
 };
 
 }  // namespace foundation
