@@ -1,9 +1,6 @@
 #include "foundation/EnvironmentSnapshot.h"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <cstring>
 
 namespace foundation {
 
@@ -16,15 +13,7 @@ std::atomic<std::uint64_t> changes{1};
 
 }  // namespace
 
-bool EnvironmentSnapshot::changed() noexcept {
-  char** const array = environ;
-  // A shorter array at the same place still has the room the longer one had
-  // (setenv() and unsetenv() never shrink it), so comparing the kept count
-  // of entries reads nothing outside it.
-  if (count_ != 0 && array == array_ && array != nullptr &&
-      std::memcmp(array, entries_.data(), count_ * sizeof(char*)) == 0) {
-    return false;
-  }
+void EnvironmentSnapshot::remember(char** array) noexcept {
   array_ = array;
   count_ = 0;
   std::size_t count = 0;
@@ -36,7 +25,6 @@ bool EnvironmentSnapshot::changed() noexcept {
     entries_[count] = nullptr;
     count_ = count + 1;
   }
-  return true;
 }
 
 std::uint64_t EnvironmentSnapshot::version() {

@@ -2,8 +2,6 @@
 
 #include <cxxabi.h>
 
-#include <array>
-#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -44,22 +42,7 @@ std::string demangle(const char* mangled) {
 
 std::string_view LogCaller::className() const {
   // Names are demangled once per class and kept for the life of the process;
-  // the map's nodes never move, so the views handed out stay valid. Each
-  // thread also remembers the names it asked for lately, one per slot picked
-  // by the type's address, as a job's lines come from a handful of classes
-  // that take turns.
-  struct Remembered {
-    const std::type_info* type;
-    std::string_view name;
-  };
-  thread_local std::array<Remembered, 16> remembered = {};
-  // A multiplicative hash of the address: type_info objects lie a few words
-  // apart, so their low bits alone would share slots.
-  Remembered& slot =
-      remembered[(reinterpret_cast<std::uintptr_t>(type_) * 0x9E3779B97F4A7C15U) >> 60U];
-  if (slot.type == type_) {
-    return slot.name;
-  }
+  // the map's nodes never move, so the views handed out stay valid.
   static std::mutex mutex;
   static std::unordered_map<const std::type_info*, std::string> names;
   try {
@@ -68,8 +51,7 @@ std::string_view LogCaller::className() const {
     if (inserted) {
       it->second = demangle(type_->name());
     }
-    slot = {type_, it->second};
-    return slot.name;
+    return it->second;
   } catch (...) {
     return "?";
   }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "foundation/FoundationExport.h"
 
@@ -19,7 +22,19 @@ class VELKFOUNDATION_EXPORT EnvironmentSnapshot {
   // Whether the environment differs from what the previous call saw (true
   // at the first call); remembers it as it is now. For one owner at a time:
   // as getenv(), not while another thread changes the environment.
-  bool changed() noexcept;
+  // Inline, as it is asked on every log line.
+  bool changed() noexcept {
+    // A shorter array at the same place still has the room the longer one
+    // had (setenv() and unsetenv() never shrink it), so comparing the kept
+    // count of entries reads nothing outside it.
+    char** const array = environ;
+    if (count_ != 0 && array == array_ &&
+        std::memcmp(array, entries_.data(), count_ * sizeof(char*)) == 0) {
+      return false;
+    }
+    remember(array);
+    return true;
+  }
 
   // A number that stays the same while the environment does, and changes
   // when it changes; never 0. Safe to call from several threads (each keeps
@@ -28,6 +43,9 @@ class VELKFOUNDATION_EXPORT EnvironmentSnapshot {
   static std::uint64_t version();
 
  private:
+  // Keeps `array` and its entries as they are now.
+  void remember(char** array) noexcept;
+
   // Environments with more entries than this are taken as changed on every
   // call: correct, only slower.
   static constexpr std::size_t kKeptEntries = 256;

@@ -25,8 +25,5 @@ class VELKCOMMON_EXPORT Logger {
   void fatal(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
 
  private:
-  void write(std::string_view level, std::string_view message, LogCaller caller,
-             std::string_view operation) const noexcept;
-
   std::shared_ptr<LogSink> sink_;
 };
