@@ -1,6 +1,6 @@
 #include "BenchHome.h"
 
-#include <stdlib.h>  // NOLINT(modernize-deprecated-headers): mkdtemp, setenv
+#include <stdlib.h>  // NOLINT(modernize-deprecated-headers): mkdtemp, setenv, unsetenv
 
 #include <cstdio>
 #include <filesystem>
@@ -13,8 +13,9 @@ BenchHome::BenchHome() {
   }
   root_ = root;
   // NOLINTBEGIN(concurrency-mt-unsafe): made before any other thread runs
-  ::setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
-  ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
+  ::setenv("HOME", root_.c_str(), 1);
+  ::unsetenv("XDG_DATA_HOME");
+  ::unsetenv("XDG_STATE_HOME");
   // NOLINTEND(concurrency-mt-unsafe)
 }
 

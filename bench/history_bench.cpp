@@ -7,8 +7,8 @@
 // history taking turns, with the ratio of their medians; then the peak memory
 // of a read of 1,000, 10,000 and 100,000 lines, measured in a fresh child
 // process as the growth of its maximum resident set. Every log line goes to
-// the real log file, in a temporary XDG_STATE_HOME; the histories live in
-// temporary data homes.
+// the real log file, in the temporary home; the histories compared and
+// measured live in data homes of their own (XDG_DATA_HOME).
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
