@@ -1,9 +1,11 @@
 #include "LanguageFormatter.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "foundation/EnvironmentSnapshot.h"
 #include "foundation/Locale.h"
 
 const foundation::DateFormatter& LanguageFormatter::forPattern(std::string_view pattern) {
@@ -14,9 +16,16 @@ const foundation::DateFormatter& LanguageFormatter::forPattern(std::string_view 
   };
   // A job uses two patterns.
   thread_local std::vector<Kept> kept;
-  const std::vector<std::string> languages = foundation::Locale::preferredLanguages();
-  static const std::string kNone;
-  const std::string& language = languages.empty() ? kNone : languages.front();
+  // The language is asked again only when the environment, from which it
+  // comes, has changed.
+  thread_local std::uint64_t languageVersion = 0;
+  thread_local std::string language;
+  if (const std::uint64_t version = foundation::EnvironmentSnapshot::version();
+      version != languageVersion) {
+    const std::vector<std::string> languages = foundation::Locale::preferredLanguages();
+    language = languages.empty() ? std::string() : languages.front();
+    languageVersion = version;
+  }
   Kept* entry = nullptr;
   for (Kept& candidate : kept) {
     if (candidate.pattern == pattern) {

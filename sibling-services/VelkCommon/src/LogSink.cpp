@@ -23,11 +23,6 @@ constexpr std::int64_t kRotateLockWait = 200;
 // When the file cannot be rotated now, how much more is written before the
 // next try.
 constexpr off_t kRotateRetryGrowth = off_t{64} << 10;
-// The file's size is asked of the kernel after this many lines, or sooner
-// when the lines written since reach the rotation size. Other writers grow
-// the file too, so this bounds how far past the limit it gets and how many
-// lines go to a file that someone else has just rotated.
-constexpr int kLinesPerSizeCheck = 64;
 
 constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
 constexpr mode_t kFileMode = 0644;
@@ -37,28 +32,15 @@ std::string_view environmentView(const char* name) {
   return value == nullptr ? std::string_view() : std::string_view(value);
 }
 
-// One write(2) of all of `data`; false when it did not reach the file whole.
-bool writeOnce(int fd, std::string_view data) {
-  for (;;) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written >= 0) {
-      return static_cast<std::size_t>(written) == data.size();
-    }
-    if (errno != EINTR) {
-      return false;
-    }
-  }
-}
-
 }  // namespace
 
 LogSink::LogSink(std::string fileName) : fileName_(std::move(fileName)) {}
 
-void LogSink::write(std::string_view line, time_t second) noexcept {
+void LogSink::writeChecked(std::string_view line, time_t second) noexcept {
   try {
-    // While the process has one thread (the C library knows), no other can
-    // be in here, and the lock is not taken: it costs about as much as the
-    // rest of the line's work.
+    // While the process has one thread, no other can be in here, and the
+    // lock is not taken: it costs about as much as the rest of the line's
+    // work.
     std::unique_lock<std::mutex> guard(mutex_, std::defer_lock);
     if (__libc_single_threaded == 0) {
       guard.lock();
@@ -86,22 +68,34 @@ void LogSink::write(std::string_view line, time_t second) noexcept {
       openFailed_ = false;
       pathCheckedIn_ = second;
     }
-    if (!writeOnce(fd_.get(), line)) {
-      return;
-    }
-    knownEnd_ += static_cast<off_t>(line.size());
-    if (++linesSinceSizeCheck_ < kLinesPerSizeCheck && knownEnd_ < rotateAt_) {
-      return;
-    }
-    // With O_APPEND the offset is now the end of this line in the file: a
-    // cheap size check that needs no fstat.
-    linesSinceSizeCheck_ = 0;
-    knownEnd_ = ::lseek(fd_.get(), 0, SEEK_CUR);
-    if (knownEnd_ >= rotateAt_) {
-      rotate(line, knownEnd_, second);
-    }
+    append(line, second);
   } catch (...) {
     // The line is dropped; logging never fails its caller.
+  }
+}
+
+bool LogSink::writeAgainAfterSignal(std::string_view line) const {
+  while (errno == EINTR) {
+    const ssize_t written = ::write(fd_.get(), line.data(), line.size());
+    if (written >= 0) {
+      return written == static_cast<ssize_t>(line.size());
+    }
+  }
+  return false;
+}
+
+void LogSink::checkSize(std::string_view line, time_t second) noexcept {
+  // With O_APPEND the offset is now the end of the last line in the file: a
+  // cheap size check that needs no fstat.
+  linesSinceSizeCheck_ = 0;
+  knownEnd_ = ::lseek(fd_.get(), 0, SEEK_CUR);
+  if (knownEnd_ < rotateAt_) {
+    return;
+  }
+  try {
+    rotate(line, knownEnd_, second);
+  } catch (...) {
+    // Out of memory: rotation is tried again at the next size check.
   }
 }
 
@@ -178,7 +172,7 @@ void LogSink::rotate(std::string_view line, off_t end, time_t second) {
     return;
   }
   if (own.st_nlink == 0) {
-    writeOnce(fd_.get(), line);
+    writeWhole(line);
   }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <sys/single_threaded.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <string>
@@ -28,6 +30,11 @@ class LogSink {
  public:
   static constexpr off_t kRotateSize = off_t{1} << 20;
   static constexpr int kKeptFiles = 3;
+  // The file's size is asked of the kernel after this many lines, or sooner
+  // when the lines written since reach the rotation size. Other writers grow
+  // the file too, so this bounds how far past the limit it gets and how many
+  // lines go to a file that someone else has just rotated.
+  static constexpr int kLinesPerSizeCheck = 64;
 
   explicit LogSink(std::string fileName);
 
@@ -36,9 +43,43 @@ class LogSink {
   // Creates the folder when needed. When the file cannot be opened or
   // written the line is dropped (and opening is not tried again within that
   // second unless the folder changes). Never throws.
-  void write(std::string_view line, time_t second) noexcept;
+  //
+  // Inline, as it is called for every line: while the process has one
+  // thread (the C library knows) and nothing needs looking at, a line is
+  // its write and a few counts.
+  void write(std::string_view line, time_t second) noexcept {
+    if (__libc_single_threaded != 0 && fd_.valid() && second == pathCheckedIn_ &&
+        environment_.unchanged()) {
+      append(line, second);
+    } else {
+      writeChecked(line, second);
+    }
+  }
 
  private:
+  // write() with every check, under the lock when other threads may log.
+  void writeChecked(std::string_view line, time_t second) noexcept;
+  // Writes `line` to the open file, and counts it.
+  void append(std::string_view line, time_t second) {
+    if (!writeWhole(line)) {
+      return;
+    }
+    knownEnd_ += static_cast<off_t>(line.size());
+    if (++linesSinceSizeCheck_ >= kLinesPerSizeCheck || knownEnd_ >= rotateAt_) {
+      checkSize(line, second);
+    }
+  }
+  // One write(2) of all of `line` to the open file (again when a signal
+  // interrupted it before it wrote anything); false when it did not reach
+  // the file whole.
+  bool writeWhole(std::string_view line) const {
+    const ssize_t written = ::write(fd_.get(), line.data(), line.size());
+    return written == static_cast<ssize_t>(line.size()) ||
+           (written < 0 && writeAgainAfterSignal(line));
+  }
+  bool writeAgainAfterSignal(std::string_view line) const;
+  // Asks the kernel for the file's size, and rotates it when it is due.
+  void checkSize(std::string_view line, time_t second) noexcept;
   // Works out the path from the environment; true when it changed, in which
   // case the old file is let go.
   bool locate();

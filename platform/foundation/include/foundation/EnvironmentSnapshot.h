@@ -22,18 +22,23 @@ class VELKFOUNDATION_EXPORT EnvironmentSnapshot {
   // Whether the environment differs from what the previous call saw (true
   // at the first call); remembers it as it is now. For one owner at a time:
   // as getenv(), not while another thread changes the environment.
-  // Inline, as it is asked on every log line.
   bool changed() noexcept {
+    if (unchanged()) {
+      return false;
+    }
+    remember(environ);
+    return true;
+  }
+
+  // Whether the environment is as the previous changed() saw it (false
+  // before the first); remembers nothing.
+  bool unchanged() const noexcept {
     // A shorter array at the same place still has the room the longer one
     // had (setenv() and unsetenv() never shrink it), so comparing the kept
     // count of entries reads nothing outside it.
     char** const array = environ;
-    if (count_ != 0 && array == array_ &&
-        std::memcmp(array, entries_.data(), count_ * sizeof(char*)) == 0) {
-      return false;
-    }
-    remember(array);
-    return true;
+    return count_ != 0 && array == array_ &&
+           std::memcmp(array, entries_.data(), count_ * sizeof(char*)) == 0;
   }
 
   // A number that stays the same while the environment does, and changes
