@@ -94,6 +94,25 @@ TEST(VelkCommonLoggerTest, WritesOneLineInLocalTimeWithProcessAndThread) {
     EXPECT_EQ(std::to_string(::gettid()), match[3].str());
   }
 
+  // A second thread's line carries its own id, and the first thread's keep
+  // theirs once the process has more than one.
+  pid_t secondThread = 0;
+  std::thread([&] {
+    secondThread = ::gettid();
+    reminderLog().debug(" *** read() START *** ", &reader, "read()");
+  }).join();
+  reminderLog().debug(" *** read() START *** ", &reader, "read()");
+  const std::string both = velktest::readFileBytes(home.logFile()).substr(seen);
+  seen += both.size();
+  const std::string secondThreadLine = both.substr(0, both.find('\n') + 1);
+  const std::string firstThreadLine = both.substr(secondThreadLine.size());
+  std::smatch second;
+  std::smatch first;
+  ASSERT_TRUE(std::regex_match(secondThreadLine, second, kLine)) << both;
+  ASSERT_TRUE(std::regex_match(firstThreadLine, first, kLine)) << both;
+  EXPECT_EQ(std::to_string(secondThread), second[3].str());
+  EXPECT_EQ(std::to_string(::gettid()), first[3].str());
+
   // A forked child's lines carry the child's ids, not its parent's.
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
