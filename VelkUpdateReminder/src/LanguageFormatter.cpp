@@ -1,49 +1,48 @@
 #include "LanguageFormatter.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/EnvironmentSnapshot.h"
 #include "foundation/Locale.h"
 
 const foundation::DateFormatter& LanguageFormatter::forPattern(std::string_view pattern) {
-  struct Kept {
+  struct Formatter {
     std::string pattern;
-    std::optional<std::string> language;  // none until the formatter is made
     foundation::DateFormatter formatter;
   };
-  // A job uses two patterns.
-  thread_local std::vector<Kept> kept;
-  // The language is asked again only when the environment, from which it
-  // comes, has changed.
-  thread_local std::uint64_t languageVersion = 0;
-  thread_local std::string language;
+  // What the calling thread keeps: the formatters of one language (a job
+  // uses two patterns), and the environment's version they were made in.
+  // The language comes from the environment, so it is asked again only when
+  // that has changed.
+  struct Kept {
+    std::uint64_t environmentVersion = 0;
+    std::string language;
+    std::vector<Formatter> formatters;
+  };
+  thread_local Kept kept;
   if (const std::uint64_t version = foundation::EnvironmentSnapshot::version();
-      version != languageVersion) {
+      version != kept.environmentVersion) {
     const std::vector<std::string> languages = foundation::Locale::preferredLanguages();
-    language = languages.empty() ? std::string() : languages.front();
-    languageVersion = version;
+    std::string language = languages.empty() ? std::string() : languages.front();
+    if (language != kept.language) {
+      kept.language = std::move(language);
+      kept.formatters.clear();
+    }
+    kept.environmentVersion = version;
   }
-  Kept* entry = nullptr;
-  for (Kept& candidate : kept) {
+  for (Formatter& candidate : kept.formatters) {
     if (candidate.pattern == pattern) {
-      entry = &candidate;
-      break;
+      return candidate.formatter;
     }
   }
-  if (entry == nullptr) {
-    entry = &kept.emplace_back();
-    entry->pattern = std::string(pattern);
+  Formatter& made = kept.formatters.emplace_back();
+  made.pattern = std::string(pattern);
+  made.formatter.setDateFormat(std::string(pattern));
+  if (!kept.language.empty()) {
+    made.formatter.setLocale(foundation::Locale(kept.language));
   }
-  if (entry->language != language) {
-    entry->language = language;
-    entry->formatter = foundation::DateFormatter();
-    entry->formatter.setDateFormat(std::string(pattern));
-    if (!language.empty()) {
-      entry->formatter.setLocale(foundation::Locale(language));
-    }
-  }
-  return entry->formatter;
+  return made.formatter;
 }
