@@ -192,6 +192,16 @@ TEST_F(AlertTest, OnlyOptionCClosesAndItIsSwallowed) {
   }
 }
 
+TEST_F(AlertTest, CertificatesExpiringTheSameDayAreShownBySerialNumber) {
+  writeHistory("1\n" + recordLine("S", "0B", "2026-02-01") + recordLine("A", "0A", "2026-02-01"));
+  alert("alt+c\n");
+  EXPECT_EQ(serialsOf(VelkUpdateReminderDialog::hList), (std::vector<std::string>{"0A", "0B"}));
+  EXPECT_NE(screen.output().find("| 0A           | 令和8年2月1日    |\n"
+                                 "| 署名用       | 0B "),
+            std::string::npos)
+      << screen.output();
+}
+
 TEST_F(AlertTest, TheRunsDateIsTakenOnceAndUsedAfterTheWindow) {
   // 0G is neither shown (later than three months) nor expired on the run's
   // date, but would be on the day the window closes.
