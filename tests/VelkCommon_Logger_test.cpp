@@ -177,7 +177,7 @@ TEST(VelkCommonLoggerTest, WithoutAStateFolderLogsUnderHome) {
   const std::string logs = homeFolder.path() + "/.local/state/velk/logs/";
   EXPECT_EQ(LogLines(logs + "update-reminder.log").newLines(),
             std::vector<LogLine>(2, debugLine("Reader", "f()", "under HOME")));
-  EXPECT_EQ(LogLines(logs + "velk-common.log").newLines(),
+  EXPECT_EQ(LogLines(logs + "velk-0.log").newLines(),
             std::vector<LogLine>(2, debugLine("Reader", "f()", "common")));
 }
 

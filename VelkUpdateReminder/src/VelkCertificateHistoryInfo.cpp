@@ -63,12 +63,12 @@ bool VelkCertificateHistoryInfo::selfCheck() const {
     log.debug(" *** selfCheck() -> Bool  END *** ", this, kOperation);
     return false;
   }
-  if (!LanguageFormatter::forPattern(kDateForm).date(notAfter)) {
+  if (!languageFormatter(kDateForm).date(notAfter)) {
     log.debug(" *** format (Expiration Date) error : " + notAfter + " *** ", this, kOperation);
     log.debug(" *** boolean selfCheck()  END *** ", this, kOperation);
     return false;
   }
-  if (!LanguageFormatter::forPattern(kDateTimeForm).date(openTime)) {
+  if (!languageFormatter(kDateTimeForm).date(openTime)) {
     log.debug(" *** format (Display Date) error : " + openTime + " *** ", this, kOperation);
     log.debug(" *** boolean selfCheck()  END *** ", this, kOperation);
     return false;
@@ -123,14 +123,14 @@ void VelkCertificateHistoryInfo::setNotAfter(const foundation::Date& not_After) 
   static constexpr const char* kOperation = "setNotAfter(not_After:)";
   // This operation has no END text: its exit line repeats the entry line.
   log.debug(" *** setNotAfter(not_After:DateComponents) START *** ", this, kOperation);
-  notAfter = LanguageFormatter::forPattern(kDateForm).string(not_After);
+  notAfter = languageFormatter(kDateForm).string(not_After);
   log.debug(" *** setNotAfter(not_After:DateComponents) START *** ", this, kOperation);
 }
 
 void VelkCertificateHistoryInfo::setNotAfter(const std::string& not_After) {
   static constexpr const char* kOperation = "setNotAfter(not_After:)";
   log.debug(" *** setNotAfter(not_After:String) START *** ", this, kOperation);
-  const foundation::DateFormatter& formatter = LanguageFormatter::forPattern(kDateForm);
+  const foundation::DateFormatter formatter = languageFormatter(kDateForm);
   if (const std::optional<foundation::Date> parsed = formatter.date(not_After)) {
     notAfter = formatter.string(*parsed);
     log.debug(" *** setNotAfter(not_After:String) END *** ", this, kOperation);
@@ -166,7 +166,7 @@ void VelkCertificateHistoryInfo::setOpenTime(const foundation::DateComponents& t
 void VelkCertificateHistoryInfo::setOpenTime(const std::string& timeString) {
   static constexpr const char* kOperation = "setOpenTime(timeString:)";
   log.debug(" *** void setOpenTime(String openTime)  START *** ", this, kOperation);
-  const foundation::DateFormatter& formatter = LanguageFormatter::forPattern(kDateTimeForm);
+  const foundation::DateFormatter formatter = languageFormatter(kDateTimeForm);
   if (const std::optional<foundation::Date> parsed = formatter.date(timeString)) {
     openTime = formatter.string(*parsed);
   } else {

@@ -110,7 +110,7 @@ std::optional<Date> VelkUpdateReminderCommon::String_to_Date(const std::string& 
   constexpr std::string_view kOperation = "String_to_Date(cng_date:)";
   log().debug(" *** String_to_Date(cng_date:String) -> Date?  START *** ", caller(), kOperation);
   // The language formatter: its locale is the user's first preferred language.
-  const std::optional<Date> date = LanguageFormatter::forPattern("yyyy-MM-dd").date(cng_date);
+  const std::optional<Date> date = languageFormatter("yyyy-MM-dd").date(cng_date);
   if (!date) {
     log().error(" *** change Date format Error -> " + cng_date + "*** ", caller(), kOperation);
   }

@@ -1,40 +1,29 @@
 #include "foundation/Calendar.h"
 
-#include <time.h>  // NOLINT(modernize-deprecated-headers): localtime_r, tzset
-#include <array>
+#include <time.h>  // NOLINT(modernize-deprecated-headers): localtime_r
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <ctime>
-#include <mutex>
-#include <string>
-
-#include "KeptResults.h"
-#include "foundation/EnvironmentSnapshot.h"
 
 namespace foundation {
 
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
-constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
 // Years far enough out that every later sum fits in 64 bits; the narrower
 // range of Date is checked at the end.
 constexpr std::int64_t kYearLimit = 1000000;
-// The seconds since the epoch that a Date can hold, with its fraction of a
-// second (about 292,000 years either way).
 constexpr std::int64_t kLatestSecond =
     std::chrono::floor<std::chrono::seconds>(Date::max().time_since_epoch()).count() - 1;
 constexpr std::int64_t kEarliestSecond =
     std::chrono::ceil<std::chrono::seconds>(Date::min().time_since_epoch()).count() + 1;
 
-bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 int daysInMonth(std::int64_t year, int month) {
   static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && isLeapYear(year) ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
 }
 
 // Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
@@ -47,23 +36,27 @@ std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
   return era * 146097 + dayOfEra - 719468;
 }
 
-// The system time zone's offset from UTC, in seconds, at instant `t`.
-std::optional<std::int64_t> utcOffset(std::int64_t t) {
-  const auto time = static_cast<std::time_t>(t);
+std::optional<std::tm> localFields(std::int64_t seconds) {
+  const auto time = static_cast<std::time_t>(seconds);
   std::tm fields{};
   if (::localtime_r(&time, &fields) == nullptr) {
     return std::nullopt;
   }
-  return fields.tm_gmtoff;
+  return fields;
+}
+
+// The system time zone's offset from UTC, in seconds, at instant `t`.
+std::optional<std::int64_t> utcOffset(std::int64_t t) {
+  const std::optional<std::tm> fields = localFields(t);
+  return fields ? std::optional<std::int64_t>(fields->tm_gmtoff) : std::nullopt;
 }
 
 // The instant (seconds since the epoch) at which the wall clock of the system
 // time zone shows `local` (wall-clock seconds counted as if in UTC).
 // A wall time that occurs twice (clocks turned back) gives its first
 // occurrence. A wall time skipped when clocks jump forward is read with the
-// offset in force before the jump, which gives the instant that lies as far
-// after the jump as the wall time lies after its start: a skipped midnight
-// becomes the first instant of that day, whatever the size of the jump.
+// offset in force before the jump, so a skipped midnight becomes the first
+// instant of that day, whatever the size of the jump.
 std::optional<std::int64_t> instantOfWallTime(std::int64_t local) {
   // Every offset lies within a day of UTC, so the offsets a day before and a
   // day after the wall time are those on either side of a nearby change.
@@ -80,52 +73,7 @@ std::optional<std::int64_t> instantOfWallTime(std::int64_t local) {
       first = candidate;
     }
   }
-  if (first) {
-    return first;
-  }
-  return local - *before;
-}
-
-// Guards the C library's time zone and what is kept about it here.
-std::mutex timeZoneMutex;
-// Counts the time zones followed: a result kept from an earlier count is of
-// another zone.
-std::uint64_t timeZoneCount = 0;
-
-// Makes the C library's time zone follow the TZ variable as it is now. Call
-// it with timeZoneMutex held. TZ is looked at only when the environment has
-// changed.
-// tzset() runs only when TZ differs from what it was at the last call here:
-// with TZ unset, every tzset() looks at the zone file again (a stat of
-// /etc/localtime), which is most of the cost of a conversion. A zone file
-// replaced while the process runs is therefore not noticed, just as
-// localtime_r() alone does not notice it.
-void followTimeZoneVariable() {
-  static std::uint64_t environmentVersion = 0;
-  static std::optional<std::string> lastZone;
-  const std::uint64_t version = EnvironmentSnapshot::version();
-  if (version == environmentVersion) {
-    return;
-  }
-  environmentVersion = version;
-  const char* zone = std::getenv("TZ");  // NOLINT(concurrency-mt-unsafe)
-  const bool same = zone == nullptr ? !lastZone.has_value() : lastZone == zone;
-  if (timeZoneCount != 0 && same) {
-    return;
-  }
-  ::tzset();
-  ++timeZoneCount;
-  lastZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
-}
-
-// The local time's fields at `time`, or none.
-std::optional<std::tm> localFields(std::int64_t time) {
-  const auto seconds = static_cast<std::time_t>(time);
-  std::tm fields{};
-  if (::localtime_r(&seconds, &fields) == nullptr) {
-    return std::nullopt;
-  }
-  return fields;
+  return first ? first : local - *before;
 }
 
 bool inRange(const std::optional<int>& field, int low, int high) {
@@ -139,28 +87,18 @@ Calendar Calendar::current() { return {}; }
 DateComponents Calendar::dateComponents(const Date& date) const {
   const auto sinceEpoch = date.time_since_epoch();
   const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
-  // A job converts the same few dates again and again.
-  static KeptResults<std::optional<std::tm>> kept;
-  std::optional<std::tm> local;
-  {
-    const std::lock_guard<std::mutex> guard(timeZoneMutex);
-    followTimeZoneVariable();
-    local = kept.get(seconds.count(), timeZoneCount, localFields);
-  }
-  if (!local) {
+  const std::optional<std::tm> fields = localFields(seconds.count());
+  if (!fields) {
     return {};
   }
-  const std::tm& fields = *local;
-  DateComponents components;
-  components.year = fields.tm_year + 1900;
-  components.month = fields.tm_mon + 1;
-  components.day = fields.tm_mday;
-  components.hour = fields.tm_hour;
-  components.minute = fields.tm_min;
-  components.second = fields.tm_sec;
-  components.nanosecond = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
-  return components;
+  return {.year = fields->tm_year + 1900,
+          .month = fields->tm_mon + 1,
+          .day = fields->tm_mday,
+          .hour = fields->tm_hour,
+          .minute = fields->tm_min,
+          .second = fields->tm_sec,
+          .nanosecond = static_cast<int>(
+              std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count())};
 }
 
 std::optional<Date> Calendar::date(const DateComponents& components) const {
@@ -172,22 +110,14 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
   if (year < -kYearLimit || year > kYearLimit || month < 1 || month > 12 ||
       !inRange(components.day, 1, daysInMonth(year, month)) || !inRange(components.hour, 0, 23) ||
       !inRange(components.minute, 0, 59) || !inRange(components.second, 0, 59) ||
-      !inRange(components.nanosecond, 0, kNanosecondsPerSecond - 1)) {
+      !inRange(components.nanosecond, 0, 999999999)) {
     return std::nullopt;
   }
   const std::int64_t wallTime = daysFromCivil(year, month, *components.day) * kSecondsPerDay +
                                 components.hour.value_or(0) * std::int64_t{3600} +
                                 components.minute.value_or(0) * std::int64_t{60} +
                                 components.second.value_or(0);
-  // A conversion costs several localtime_r() calls, and a job converts the
-  // same few dates again and again.
-  static KeptResults<std::optional<std::int64_t>> kept;
-  std::optional<std::int64_t> instant;
-  {
-    const std::lock_guard<std::mutex> guard(timeZoneMutex);
-    followTimeZoneVariable();
-    instant = kept.get(wallTime, timeZoneCount, instantOfWallTime);
-  }
+  const std::optional<std::int64_t> instant = instantOfWallTime(wallTime);
   // Beyond what a Date holds there is no date, rather than a wrapped one.
   if (!instant || *instant < kEarliestSecond || *instant > kLatestSecond) {
     return std::nullopt;
@@ -199,7 +129,7 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
 
 std::optional<Date> Calendar::dateByAddingMonths(int months, const Date& date) const {
   DateComponents components = dateComponents(date);
-  if (!components.year || !components.month || !components.day) {
+  if (!components.year) {
     return std::nullopt;
   }
   const std::int64_t monthIndex =

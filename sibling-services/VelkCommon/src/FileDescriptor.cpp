@@ -2,24 +2,10 @@
 
 #include <unistd.h>
 
-#include <utility>
-
-FileDescriptor::~FileDescriptor() { reset(); }
-
-FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-  if (this != &other) {
-    reset(std::exchange(other.fd_, -1));
-  }
-  return *this;
-}
-
 void FileDescriptor::reset(int fd) noexcept {
-  if (fd_ >= 0) {
-    // Linux releases the descriptor even when close() reports an error, so
-    // it is never retried.
+  // Linux releases the descriptor even when close() reports an error, so it
+  // is never retried.
+  if (fd_ >= 0 && fd_ != fd) {
     ::close(fd_);
   }
   fd_ = fd;

@@ -10,46 +10,38 @@
 
 namespace {
 
-// "ns::Outer<int>::Name<std::pair<A, B>>" -> "Name": the last component,
-// without template arguments at any depth.
-std::string shortName(const std::string& full) {
-  std::string plain;
-  plain.reserve(full.size());
-  int depth = 0;
-  for (const char c : full) {
-    if (c == '<') {
-      ++depth;
-    } else if (c == '>' && depth > 0) {
-      --depth;
-    } else if (depth == 0) {
-      plain += c;
-    }
-  }
-  if (const std::size_t colon = plain.rfind("::"); colon != std::string::npos) {
-    plain.erase(0, colon + 2);
-  }
-  return plain;
-}
-
-std::string demangle(const char* mangled) {
+// The demangled name's last component, without template arguments at any
+// depth: "ns::Outer<int>::Name<std::pair<A, B>>" gives "Name".
+std::string shortName(const char* mangled) {
   int status = 0;
   const std::unique_ptr<char, decltype(&std::free)> demangled(
       abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
-  return shortName(status == 0 && demangled ? demangled.get() : mangled);
+  const std::string_view full = status == 0 && demangled ? demangled.get() : mangled;
+  std::string plain;
+  int depth = 0;
+  for (const char c : full) {
+    depth += c == '<' ? 1 : 0;
+    if (depth == 0) {
+      plain += c;
+    }
+    depth -= c == '>' && depth > 0 ? 1 : 0;
+  }
+  const std::size_t colon = plain.rfind("::");
+  return colon == std::string::npos ? plain : plain.substr(colon + 2);
 }
 
 }  // namespace
 
 std::string_view LogCaller::className() const {
-  // Names are demangled once per class and kept for the life of the process;
-  // the map's nodes never move, so the views handed out stay valid.
+  // Demangling costs more than the rest of a line, so each class's name is
+  // worked out once; the map's nodes never move, so the views stay valid.
   static std::mutex mutex;
   static std::unordered_map<const std::type_info*, std::string> names;
   try {
     const std::lock_guard<std::mutex> guard(mutex);
     auto [it, inserted] = names.try_emplace(type_);
     if (inserted) {
-      it->second = demangle(type_->name());
+      it->second = shortName(type_->name());
     }
     return it->second;
   } catch (...) {

@@ -17,8 +17,8 @@ using std::chrono::milliseconds;
 
 // Pauses between tries while another holder has the lock: short at first so
 // a brief holder costs little, growing so a long wait costs little CPU.
-constexpr auto kFirstPause = milliseconds(1);
-constexpr auto kLongestPause = milliseconds(20);
+constexpr milliseconds kFirstPause{1};
+constexpr milliseconds kLongestPause{20};
 // Longer waits are cut to this (about 30 years), so deadlines never overflow.
 constexpr std::int64_t kLongestWait = std::int64_t{1} << 40;
 
@@ -40,22 +40,21 @@ bool VelkLockController::lock(std::int64_t time) {
   }
   const Clock::time_point deadline =
       Clock::now() + milliseconds(std::clamp<std::int64_t>(time, 0, kLongestWait));
-  auto pause = std::chrono::duration_cast<Clock::duration>(kFirstPause);
+  Clock::duration pause = kFirstPause;
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
       lockFlag = 1;
       return true;
     }
-    const int error = errno;
-    if (error == EINTR) {
+    if (errno == EINTR) {
       continue;
     }
     const Clock::time_point now = Clock::now();
-    if (error != EWOULDBLOCK || now >= deadline) {
+    if (errno != EWOULDBLOCK || now >= deadline) {
       VelkLockController::unlock();
       return false;
     }
-    std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+    std::this_thread::sleep_for(std::min(pause, deadline - now));
     pause = std::min<Clock::duration>(pause * 2, kLongestPause);
   }
 }

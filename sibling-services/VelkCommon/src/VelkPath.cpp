@@ -1,5 +1,6 @@
 #include "VelkCommon/VelkPath.h"
 
+#include <algorithm>
 #include <utility>
 
 VelkPath::VelkPath(std::string path) : path_(std::move(path)) {}
@@ -9,10 +10,7 @@ VelkPath VelkPath::append(std::string_view name, bool hasSlash) const {
   if (joined.empty() || joined.back() != '/') {
     joined += '/';
   }
-  while (!name.empty() && name.front() == '/') {
-    name.remove_prefix(1);
-  }
-  joined += name;
+  joined += name.substr(std::min(name.find_first_not_of('/'), name.size()));
   if (hasSlash && joined.back() != '/') {
     joined += '/';
   }

@@ -6,37 +6,21 @@
 #include <cstdlib>
 #include <vector>
 
-namespace {
-
-// The value of an environment variable, or "" when it is unset.
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
-  return value == nullptr ? std::string() : std::string(value);
-}
-
-// $HOME, or the home folder of the user's password entry; "" when neither
-// is known.
-std::string homeDirectory() {
-  std::string home = environment("HOME");
-  if (!home.empty()) {
-    return home;
-  }
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-      found != nullptr && found->pw_dir != nullptr) {
-    home = found->pw_dir;
-  }
-  return home;
-}
-
-}  // namespace
-
 std::string xdgBaseDirectory(const char* variable, std::string_view fallback) {
-  std::string base = environment(variable);
+  const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe)
+  std::string base = value != nullptr ? value : "";
   if (base.empty()) {
-    base = homeDirectory();
+    const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe)
+    base = home != nullptr ? home : "";
+    if (base.empty()) {
+      std::vector<char> buffer(16384);
+      passwd entry{};
+      passwd* found = nullptr;
+      if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+          found != nullptr && found->pw_dir != nullptr) {
+        base = found->pw_dir;
+      }
+    }
     if (base.empty() || base.back() != '/') {
       base += '/';
     }

@@ -12,7 +12,7 @@ namespace foundation {
 VELKFOUNDATION_EXPORT Date now();
 
 // Replaces the clock for its lifetime (tests only); the previous clock comes
-// back when it ends. Not meant to be nested across threads.
+// back when it ends. Set it while no other thread asks for the time.
 class VELKFOUNDATION_EXPORT ScopedClock {
  public:
   explicit ScopedClock(std::function<Date()> clock);

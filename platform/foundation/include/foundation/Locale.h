@@ -10,9 +10,7 @@ namespace foundation {
 // A locale named by a language identifier such as "ja-JP".
 class VELKFOUNDATION_EXPORT Locale {
  public:
-  explicit Locale(std::string identifier);
-
-  const std::string& identifier() const;
+  explicit Locale(std::string identifier) : identifier_(std::move(identifier)) {}
 
   // The user's preferred languages, most preferred first, from LANGUAGE
   // (first entry), else LC_ALL, LC_MESSAGES, LANG: "ja_JP.UTF-8" gives

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include "VelkCommon/VelkCommonExport.h"
 
 // Owns one open file descriptor and closes it when it goes. Move-only.
@@ -7,12 +9,13 @@ class VELKCOMMON_EXPORT FileDescriptor {
  public:
   FileDescriptor() = default;
   explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-  ~FileDescriptor();
+  ~FileDescriptor() { reset(); }
 
-  FileDescriptor(FileDescriptor&& other) noexcept;
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
 
   int get() const noexcept { return fd_; }
   bool valid() const noexcept { return fd_ >= 0; }

@@ -21,13 +21,9 @@ class VELKCOMMON_EXPORT LogCaller {
   }
 
   // The class name without namespaces or template arguments, e.g.
-  // "VelkCertificateHistoryInfo"; valid for the life of the process. Takes a
-  // lock, so callers that ask often keep what it returned by type(). Never
+  // "VelkCertificateHistoryInfo"; valid for the life of the process. Never
   // throws.
   std::string_view className() const;
-
-  // The class, as typeid gives it.
-  const std::type_info& type() const noexcept { return *type_; }
 
  private:
   explicit LogCaller(const std::type_info& type) : type_(&type) {}

@@ -10,8 +10,11 @@ class LogSink;
 
 // A handle on one log file, cheap to copy. Every operation writes one line
 //   yyyy-MM-dd HH:mm:ss.SSS LEVEL pid:tid Class.operation |message
-// in a single write(2) to the log file. The operations never throw and never
-// fail their caller: a line that cannot be written is dropped.
+// (local time) in a single write(2) to the log file. In the message,
+// backslash, line feed, carriage return and tab are written \\, \n, \r and
+// \t, and each byte that is not part of well-formed UTF-8 as \xNN, so every
+// message stays on its line and the file stays UTF-8. The operations never
+// throw and never fail their caller: a line that cannot be written is dropped.
 class VELKCOMMON_EXPORT Logger {
  public:
   // A logger writing to `sink`; a null sink drops every line.
@@ -25,5 +28,8 @@ class VELKCOMMON_EXPORT Logger {
   void fatal(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
 
  private:
+  void write(std::string_view level, std::string_view message, LogCaller caller,
+             std::string_view operation) const noexcept;
+
   std::shared_ptr<LogSink> sink_;
 };
