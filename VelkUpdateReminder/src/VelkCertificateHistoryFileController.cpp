@@ -1,15 +1,12 @@
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <array>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -17,11 +14,11 @@
 #include <system_error>
 #include <utility>
 
+#include "EndLine.h"
 #include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "foundation/Calendar.h"
-#include "foundation/Date.h"
 #include "foundation/Utf8.h"
 
 namespace {
@@ -29,56 +26,39 @@ namespace {
 // The text of the current errno, as the platform words it.
 std::string errnoDescription() { return std::generic_category().message(errno); }
 
-// The largest history file that is read. A record line takes under a
-// hundred bytes (a serial number has at most 20 octets, 40 hex digits), so
-// ten records need about a kilobyte; 1 MiB holds over ten thousand lines and
-// leaves room for whatever other programs of the family put there. Anything
-// larger is not a history, and reading it whole could exhaust memory (a
-// sparse file of 64 GiB takes no disk space at all).
+// The largest history file that is read. Ten records take about a kilobyte;
+// 1 MiB leaves room for whatever other programs of the family put there.
+// Anything larger is not a history, and reading it whole could exhaust
+// memory (a sparse file of 64 GiB takes no disk space at all).
 constexpr std::size_t kLargestHistory = std::size_t{1} << 20;
 
-std::string tooLarge(const std::string& path) {
-  return path + ": larger than a history can be (over " + std::to_string(kLargestHistory) +
-         " bytes)";
-}
-
-// Reads the whole file into `text`, refusing one of more than
-// kLargestHistory bytes without reading it. Returns a description of the
-// failure, or nothing on success.
+// Reads the whole file into `text`, or as much of it as shows that it is
+// larger than kLargestHistory. Returns a description of the failure, or
+// nothing on success.
 std::optional<std::string> readWholeFile(const std::string& path, std::string& text) {
   text.clear();
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.valid()) {
-    return path + ": " + errnoDescription();
-  }
-  struct stat info {};
-  if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
-    if (static_cast<std::uintmax_t>(info.st_size) > kLargestHistory) {
-      return tooLarge(path);
-    }
-    text.reserve(static_cast<std::size_t>(info.st_size));
-  }
-  // Not cleared first: read() fills what is used, and clearing 64 KiB costs
-  // more than reading a history.
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   std::array<char, 65536> buffer;
-  for (;;) {
-    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+  for (ssize_t got = 1; got != 0;) {
+    got = file.valid() ? ::read(file.get(), buffer.data(), buffer.size()) : -1;
+    if (got < 0 && errno != EINTR) {
       return path + ": " + errnoDescription();
     }
-    if (got == 0) {
-      return std::nullopt;
-    }
-    // A file that grows while it is read, or is no regular file, stops here.
-    if (text.size() + static_cast<std::size_t>(got) > kLargestHistory) {
+    text.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    if (text.size() > kLargestHistory) {
       text.clear();
-      return tooLarge(path);
+      return path + ": larger than a history can be (over " + std::to_string(kLargestHistory) +
+             " bytes)";
     }
-    text.append(buffer.data(), static_cast<std::size_t>(got));
   }
+  const std::size_t valid = foundation::Utf8::validLength(text);
+  if (valid == text.size()) {
+    return std::nullopt;
+  }
+  std::array<char, 8> hex{};
+  std::snprintf(hex.data(), hex.size(), "0x%02X", static_cast<unsigned char>(text[valid]));
+  return path + ": not valid UTF-8 text (byte " + hex.data() + " at offset " +
+         std::to_string(valid) + ")";
 }
 
 // Makes `text` the whole content of the file, in place and in one write:
@@ -91,39 +71,19 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
 // Returns a description of the failure, or nothing on success.
 std::optional<std::string> writeWholeFile(const std::string& path, std::string_view text) {
   FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (!file.valid()) {
-    return path + ": " + errnoDescription();
-  }
   const auto length = static_cast<off_t>(text.size());
-  off_t offset = 0;
-  while (!text.empty()) {
+  for (off_t offset = 0; file.valid() && !text.empty();) {
     const ssize_t put = ::pwrite(file.get(), text.data(), text.size(), offset);
-    if (put < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+    if (put < 0 && errno != EINTR) {
       return path + ": " + errnoDescription();
     }
-    text.remove_prefix(static_cast<std::size_t>(put));
-    offset += put;
+    text.remove_prefix(static_cast<std::size_t>(std::max<ssize_t>(put, 0)));
+    offset += std::max<ssize_t>(put, 0);
   }
-  if (::ftruncate(file.get(), length) != 0 || !file.close()) {
+  if (!file.valid() || ::ftruncate(file.get(), length) != 0 || !file.close()) {
     return path + ": " + errnoDescription();
   }
   return std::nullopt;
-}
-
-// A description of the first place where `text` is not well-formed UTF-8, or
-// nothing when all of it is.
-std::optional<std::string> utf8Error(const std::string& path, std::string_view text) {
-  const std::size_t offset = foundation::Utf8::validLength(text);
-  if (offset == text.size()) {
-    return std::nullopt;
-  }
-  std::array<char, 8> hex{};
-  std::snprintf(hex.data(), hex.size(), "0x%02X", static_cast<unsigned char>(text[offset]));
-  return path + ": not valid UTF-8 text (byte " + hex.data() + " at offset " +
-         std::to_string(offset) + ")";
 }
 
 // The number of bytes of the newline character at the start of `text`, or 0
@@ -131,71 +91,42 @@ std::optional<std::string> utf8Error(const std::string& path, std::string_view t
 // U+2028 and U+2029; `text` is well-formed UTF-8, so their byte patterns
 // cannot occur inside another character.
 std::size_t newlineLength(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead >= 0x0A && lead <= 0x0D) {
+  if (text[0] >= '\x0A' && text[0] <= '\x0D') {
     return 1;
   }
-  if (lead == 0xC2 && text.size() >= 2 && byte(1) == 0x85) {
+  if (text.starts_with("\xC2\x85")) {
     return 2;
   }
-  if (lead == 0xE2 && text.size() >= 3 && byte(1) == 0x80 && (byte(2) == 0xA8 || byte(2) == 0xA9)) {
-    return 3;
-  }
-  return 0;
+  return text.starts_with("\xE2\x80\xA8") || text.starts_with("\xE2\x80\xA9") ? 3 : 0;
 }
 
-// Walks well-formed UTF-8 text line by line. Every newline character ends a
-// line by itself, and the text after the last one is one more line, so text
-// with n newline characters has n + 1 lines.
-class LineCursor {
- public:
-  explicit LineCursor(std::string_view text) : rest_(text) {}
-
-  // The next line without its newline character; false after the last line.
-  bool next(std::string_view& line) {
-    if (done_) {
-      return false;
+// The text cut at every newline character, each of which ends a line by
+// itself; the text after the last one is one more line.
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (const std::size_t length = newlineLength(text.substr(i)); length != 0) {
+      lines.push_back(text.substr(start, i - start));
+      i += length - 1;
+      start = i + 1;
     }
-    for (std::size_t i = 0; i < rest_.size(); ++i) {
-      if (const std::size_t length = newlineLength(rest_.substr(i)); length != 0) {
-        line = rest_.substr(0, i);
-        rest_.remove_prefix(i + length);
-        return true;
-      }
-    }
-    line = rest_;
-    done_ = true;
-    return true;
   }
-
- private:
-  std::string_view rest_;
-  bool done_ = false;
-};
+  lines.push_back(text.substr(start));
+  return lines;
+}
 
 // The line cut at every comma; empty items count.
 std::vector<std::string> splitAtCommas(const std::string& line) {
   std::vector<std::string> items;
-  std::size_t start = 0;
-  for (;;) {
+  for (std::size_t start = 0;;) {
     const std::size_t comma = line.find(',', start);
+    items.push_back(line.substr(start, comma - start));
     if (comma == std::string::npos) {
-      items.push_back(line.substr(start));
       return items;
     }
-    items.push_back(line.substr(start, comma - start));
     start = comma + 1;
   }
-}
-
-// Logs " *** return true *** " or " *** return false *** " and then the
-// operation's END line; returns `result`.
-bool logResult(const Logger& log, const VelkCertificateHistoryFileController* caller, bool result,
-               std::string_view endLine, std::string_view operation) {
-  log.debug(result ? " *** return true *** " : " *** return false *** ", caller, operation);
-  log.debug(endLine, caller, operation);
-  return result;
 }
 
 // The start of the day the components name, through the shared conversions.
@@ -224,10 +155,8 @@ bool VelkCertificateHistoryFileController::createDirectry() {
   static constexpr const char* kOperation = "createDirectry()";
   log.debug(" *** createDirectry() -> Bool START  *** ", this, kOperation);
   const std::filesystem::path directory = std::filesystem::path(filepathHist).parent_path();
-  std::error_code failure;
-  if (directory.empty()) {
-    failure = std::make_error_code(std::errc::invalid_argument);
-  } else {
+  std::error_code failure = std::make_error_code(std::errc::invalid_argument);
+  if (!directory.empty()) {
     std::error_code ignored;
     const std::filesystem::file_status status = std::filesystem::status(directory, ignored);
     if (std::filesystem::is_directory(status)) {
@@ -257,87 +186,76 @@ bool VelkCertificateHistoryFileController::createDirectry() {
 bool VelkCertificateHistoryFileController::isExists() {
   static constexpr const char* kOperation = "isExists()";
   log.debug(" *** isExists() -> Bool  START *** ", this, kOperation);
+  const EndLine end(log, this, kOperation, " *** isExists() -> Bool  END *** ");
   std::error_code ignored;
   const bool exists = std::filesystem::exists(filepathHist, ignored);
   if (!exists) {
     log.debug(" *** file not exists" + filepathHist + " *** ", this, kOperation);
   }
-  log.debug(" *** isExists() -> Bool  END *** ", this, kOperation);
   return exists;
 }
 
 bool VelkCertificateHistoryFileController::createNewCertificateFile() {
   static constexpr const char* kOperation = "createNewCertificateFile()";
   log.debug(" *** createNewCertificateFile() -> Bool  START *** ", this, kOperation);
+  const EndLine end(log, this, kOperation, " *** createNewCertificateFile() -> Bool  END *** ");
   isUpdate = false;
   const bool saved = saveFile();
   log.debug(saved ? " *** true *** " : " *** false *** ", this, kOperation);
-  log.debug(" *** createNewCertificateFile() -> Bool  END *** ", this, kOperation);
   return saved;
 }
 
 bool VelkCertificateHistoryFileController::readFile(std::int64_t varidReadRowCount) {
   static constexpr const char* kOperation = "readFile(varidReadRowCount:)";
   log.debug(" *** readFile(varidReadRowCount:Int) -> Bool  START *** ", this, kOperation);
-  const auto finish = [this](bool result) {
-    return logResult(log, this, result, " *** readFile(varidReadRowCount:Int) -> Bool  END *** ",
-                     kOperation);
-  };
+  const EndLine end(log, this, kOperation, " *** readFile(varidReadRowCount:Int) -> Bool  END *** ");
   certificateHistoryInfoList.clear();
-
   std::string text;
-  std::optional<std::string> failure = readWholeFile(filepathHist, text);
-  if (!failure) {
-    failure = utf8Error(filepathHist, text);
-  }
-  if (failure) {
+  if (const std::optional<std::string> failure = readWholeFile(filepathHist, text)) {
     log.error(" *** caught an exception (" + *failure + ") *** ", this, kOperation);
     log.error(" String(contentsOfFile: self.filepathHist, encoding: .utf8) error", this,
               kOperation);
-    return finish(false);
+    log.debug(" *** return false *** ", this, kOperation);
+    return false;
   }
-
-  LineCursor lines(text);
-  std::string_view line;
-  if (lines.next(line)) {
-    isUpdate = line == "1";
-    // An empty setting line ends the reading: the file yields no records.
-    if (!line.empty()) {
-      std::int64_t count = 0;
-      while (lines.next(line)) {
-        if (InfoPtr info = readExpirationInfo(std::string(line))) {
-          certificateHistoryInfoList.push_back(std::move(info));
-          ++count;
-          log.debug(" *** HistoryInfo line : " + std::to_string(count) + " *** ", this, kOperation);
-        }
-        if (count >= varidReadRowCount) {
-          break;
-        }
-      }
+  const std::vector<std::string_view> lines = splitLines(text);
+  isUpdate = lines[0] == "1";
+  // An empty setting line ends the reading: the file yields no records.
+  std::int64_t count = 0;
+  for (std::size_t i = 1; !lines[0].empty() && i < lines.size(); ++i) {
+    if (InfoPtr info = readExpirationInfo(std::string(lines[i]))) {
+      certificateHistoryInfoList.push_back(std::move(info));
+      ++count;
+      log.debug(" *** HistoryInfo line : " + std::to_string(count) + " *** ", this, kOperation);
+    }
+    if (count >= varidReadRowCount) {
+      break;
     }
   }
-  return finish(true);
+  log.debug(" *** return true *** ", this, kOperation);
+  return true;
 }
 
 bool VelkCertificateHistoryFileController::isUpdateSetting() {
   static constexpr const char* kOperation = "isUpdateSetting()";
   log.debug(" *** isUpdateSetting() -> Bool  START *** ", this, kOperation);
-  return logResult(log, this, isUpdate, " *** isUpdateSetting() -> Bool  END *** ", kOperation);
+  log.debug(isUpdate ? " *** return true *** " : " *** return false *** ", this, kOperation);
+  log.debug(" *** isUpdateSetting() -> Bool  END *** ", this, kOperation);
+  return isUpdate;
 }
 
 VelkCertificateHistoryFileController::InfoPtr
 VelkCertificateHistoryFileController::readExpirationInfo(const std::string& line) {
   static constexpr const char* kOperation = "readExpirationInfo(line:)";
-  static constexpr const char* kEnd =
-      " *** readExpirationInfo(line:String) -> VelkCertificateHistoryInfo?  END *** ";
   log.debug(" *** readExpirationInfo(line:String) -> VelkCertificateHistoryInfo  START *** ", this,
             kOperation);
+  const EndLine end(log, this, kOperation,
+                    " *** readExpirationInfo(line:String) -> VelkCertificateHistoryInfo?  END *** ");
   const std::vector<std::string> items = splitAtCommas(line);
   if (items.size() != 4) {
     log.error(" *** format error : item count= " + std::to_string(items.size()) + " *** ", this,
               kOperation);
     log.debug(" *** return nil *** ", this, kOperation);
-    log.debug(kEnd, this, kOperation);
     return nullptr;
   }
   auto info = std::make_shared<VelkCertificateHistoryInfo>();
@@ -345,15 +263,13 @@ VelkCertificateHistoryFileController::readExpirationInfo(const std::string& line
   info->setSerialNumber(items[1]);
   info->setNotAfter(items[2]);
   info->setOpenTime(items[3]);
-  if (info->selfCheck()) {
-    log.debug(" *** return info *** ", this, kOperation);
-    log.debug(kEnd, this, kOperation);
-    return info;
+  if (!info->selfCheck()) {
+    log.error(" ***  Velk Certificate Format error  *** ", this, kOperation);
+    log.debug(" ***  return nil *** ", this, kOperation);
+    return nullptr;
   }
-  log.error(" ***  Velk Certificate Format error  *** ", this, kOperation);
-  log.debug(" ***  return nil *** ", this, kOperation);
-  log.debug(kEnd, this, kOperation);
-  return nullptr;
+  log.debug(" *** return info *** ", this, kOperation);
+  return info;
 }
 
 VelkCertificateHistoryFileController::InfoPtr
@@ -421,11 +337,10 @@ void VelkCertificateHistoryFileController::addCirtificateFile(InfoPtr info) {
 bool VelkCertificateHistoryFileController::saveFile() {
   static constexpr const char* kOperation = "saveFile()";
   log.debug(" *** saveFile() -> Bool  START *** ", this, kOperation);
-  const auto finish = [this](bool result) {
-    return logResult(log, this, result, " *** saveFile() -> Bool  END *** ", kOperation);
-  };
+  const EndLine end(log, this, kOperation, " *** saveFile() -> Bool  END *** ");
   if (!createDirectry()) {
-    return finish(false);
+    log.debug(" *** return false *** ", this, kOperation);
+    return false;
   }
   std::string text = isUpdate ? "1\n" : "0\n";
   for (const InfoPtr& info : certificateHistoryInfoList) {
@@ -440,22 +355,18 @@ bool VelkCertificateHistoryFileController::saveFile() {
   }
   if (const std::optional<std::string> failure = writeWholeFile(filepathHist, text)) {
     log.error(" *** caught an exception (" + *failure + ") *** ", this, kOperation);
-    return finish(false);
+    log.debug(" *** return false *** ", this, kOperation);
+    return false;
   }
-  return finish(true);
+  log.debug(" *** return true *** ", this, kOperation);
+  return true;
 }
 
 void VelkCertificateHistoryFileController::sort(SORT_TYPE sorttype) {
   static constexpr const char* kOperation = "sort(sorttype:)";
   log.debug(" *** sort(sorttype: SORT_TYPE)  START *** ", this, kOperation);
-  switch (sorttype) {
-    case SORT_TYPE::SORT_OPEN_TIME:
-      certificateHistoryInfoList = sortOpenTime();
-      break;
-    case SORT_TYPE::SORT_NOT_AFTER:
-      certificateHistoryInfoList = sortNotAfter();
-      break;
-  }
+  certificateHistoryInfoList =
+      sorttype == SORT_TYPE::SORT_OPEN_TIME ? sortOpenTime() : sortNotAfter();
   log.debug(" *** sort(sorttype: SORT_TYPE)  END *** ", this, kOperation);
 }
 
@@ -516,23 +427,21 @@ VelkCertificateHistoryFileController::getNotAfterList(const foundation::DateComp
       "*** ",
       this, kOperation);
   InfoList selected;
-  if (const std::optional<foundation::Date> baseDay = startOfDay(systemDate)) {
-    const foundation::Calendar calendar = foundation::Calendar::current();
-    for (const InfoPtr& info : certificateHistoryInfoList) {
-      const std::optional<foundation::Date> expiryDay = info->getNotAfterDateFmt();
-      if (!expiryDay || *expiryDay < *baseDay) {
-        continue;
-      }
-      std::optional<foundation::Date> windowStart;
-      if (month >= -INT_MAX && month <= INT_MAX) {
-        windowStart = calendar.dateByAddingMonths(-static_cast<int>(month), *expiryDay);
-      }
-      // A window start beyond the calendar's range lies before every date
-      // for a look-ahead that long, and after every date for a negative one.
-      const bool withinWindow = windowStart ? !(*baseDay < *windowStart) : month > 0;
-      if (!withinWindow) {
-        continue;
-      }
+  const std::optional<foundation::Date> baseDay = startOfDay(systemDate);
+  for (const InfoPtr& info : certificateHistoryInfoList) {
+    const std::optional<foundation::Date> expiryDay =
+        baseDay ? info->getNotAfterDateFmt() : std::nullopt;
+    if (!expiryDay || *expiryDay < *baseDay) {
+      continue;
+    }
+    std::optional<foundation::Date> windowStart;
+    if (month >= -INT_MAX && month <= INT_MAX) {
+      windowStart =
+          foundation::Calendar::current().dateByAddingMonths(-static_cast<int>(month), *expiryDay);
+    }
+    // A window start beyond the calendar's range lies before every date for a
+    // look-ahead that long, and after every date for a negative one.
+    if (windowStart ? !(*baseDay < *windowStart) : month > 0) {
       selected.push_back(info);
     }
   }
@@ -554,17 +463,10 @@ void VelkCertificateHistoryFileController::removeSameData(const InfoList& infoLi
   static constexpr const char* kOperation = "removeSameData(infoList:)";
   log.debug(" *** removeSameData(infoList:[VelkCertificateHistoryInfo]) START *** ", this,
             kOperation);
-  if (!infoList.empty()) {
-    InfoList kept;
-    for (InfoPtr& info : certificateHistoryInfoList) {
-      const bool same = std::any_of(infoList.begin(), infoList.end(),
-                                    [&](const InfoPtr& other) { return info->equals(other); });
-      if (!same) {
-        kept.push_back(std::move(info));
-      }
-    }
-    certificateHistoryInfoList = std::move(kept);
-  }
+  std::erase_if(certificateHistoryInfoList, [&](const InfoPtr& info) {
+    return std::any_of(infoList.begin(), infoList.end(),
+                       [&](const InfoPtr& other) { return info->equals(other); });
+  });
   log.debug(" *** removeSameData(infoList:[VelkCertificateHistoryInfo]) END *** ", this,
             kOperation);
 }
@@ -575,12 +477,12 @@ VelkCertificateHistoryFileController::getNotAfterCheck(const foundation::DateCom
   log.debug(" *** getNotAfterCheck(baseDate:Date) -> [VelkCertificateHistoryInfo]  START *** ",
             this, kOperation);
   InfoList selected;
-  if (const std::optional<foundation::Date> baseDay = startOfDay(baseDate)) {
-    for (const InfoPtr& info : certificateHistoryInfoList) {
-      const std::optional<foundation::Date> expiryDay = info->getNotAfterDateFmt();
-      if (expiryDay && *baseDay > *expiryDay) {
-        selected.push_back(info);
-      }
+  const std::optional<foundation::Date> baseDay = startOfDay(baseDate);
+  for (const InfoPtr& info : certificateHistoryInfoList) {
+    const std::optional<foundation::Date> expiryDay =
+        baseDay ? info->getNotAfterDateFmt() : std::nullopt;
+    if (expiryDay && *baseDay > *expiryDay) {
+      selected.push_back(info);
     }
   }
   log.debug(" *** getNotAfterCheck(baseDate:Date) -> [VelkCertificateHistoryInfo]  END *** ", this,

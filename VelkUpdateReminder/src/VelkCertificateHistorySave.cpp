@@ -1,6 +1,7 @@
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 
 #include "CaughtException.h"
+#include "EndLine.h"
 
 #include <exception>
 #include <optional>
@@ -23,21 +24,9 @@ namespace {
 using Controller = VelkCertificateHistoryFileController;
 
 constexpr std::string_view kSaveFile = "saveFile(dcClass:dcInfo:)";
-constexpr std::string_view kSaveFileEnd = " *** saveFile(dcClass:String ,dcInfo:[Int8])  END *** ";
 constexpr std::string_view kGetInfo = "getCertificateHistoryInfo(dcClass:dcInfo:)";
-constexpr std::string_view kGetInfoEnd =
-    " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
-    "VelkCertificateHistoryInfo?  END *** ";
 
 LogCaller caller() { return LogCaller::of<VelkCertificateHistorySave>(); }
-
-// Releases the controller's lock when it goes, so that no path out of a
-// recording (an exception included) leaves the lock held; reset() releases
-// it at the point where the recording says so.
-struct Unlock {
-  void operator()(Controller* controller) const { controller->unlock(); }
-};
-using HeldLock = std::unique_ptr<Controller, Unlock>;
 
 }  // namespace
 
@@ -50,37 +39,32 @@ const Logger& VelkCertificateHistorySave::log() {
 void VelkCertificateHistorySave::saveFile(const std::string& dcClass,
                                           const std::vector<std::int8_t>& dcInfo) {
   log().debug(" *** saveFile(dcClass:String ,dcInfo:[Int8])  START *** ", caller(), kSaveFile);
+  const EndLine end(log(), caller(), kSaveFile,
+                    " *** saveFile(dcClass:String ,dcInfo:[Int8])  END *** ");
   try {
     const std::shared_ptr<VelkCertificateHistoryInfo> info =
         getCertificateHistoryInfo(dcClass, dcInfo);
     if (!info) {
       log().error(" *** data read error *** ", caller(), kSaveFile);
-      log().debug(kSaveFileEnd, caller(), kSaveFile);
       return;
     }
-
+    // The controller's destructor releases the lock on every way out.
     Controller controller;
     if (!controller.lock(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT)) {
       log().error(" *** lock error *** ", caller(), kSaveFile);
-      log().debug(kSaveFileEnd, caller(), kSaveFile);
       return;
     }
-    HeldLock held(&controller);
-
     if (!controller.isExists() && !controller.createNewCertificateFile()) {
       log().error(" *** createNewCertificateFile error : file write error *** ", caller(),
                   kSaveFile);
-      held.reset();
-      log().debug(kSaveFileEnd, caller(), kSaveFile);
+      controller.unlock();
       return;
     }
     if (!controller.readFile(VelkUpdateReminderCommon::HISTORY_MAX_COUNT)) {
       log().error(" *** readFile error : file read error *** ", caller(), kSaveFile);
-      held.reset();
-      log().debug(kSaveFileEnd, caller(), kSaveFile);
+      controller.unlock();
       return;
     }
-
     // The same certificate takes over the new fields in its place; a new
     // one joins the list.
     if (const auto same = controller.existSameCirtificateFile(info)) {
@@ -96,17 +80,14 @@ void VelkCertificateHistorySave::saveFile(const std::string& dcClass,
            static_cast<std::size_t>(VelkUpdateReminderCommon::HISTORY_MAX_COUNT)) {
       controller.removeTailData();
     }
-
     if (!controller.saveFile()) {
       log().debug(" *** file write error *** ", caller(), kSaveFile);
     }
-    held.reset();
+    controller.unlock();
   } catch (...) {
-    // Whatever still escapes (running out of memory) ends the recording
-    // here; the lock went with `held`.
+    // Whatever still escapes (running out of memory) ends the recording here.
     CaughtException::log(log(), caller(), kSaveFile);
   }
-  log().debug(kSaveFileEnd, caller(), kSaveFile);
 }
 
 std::shared_ptr<VelkCertificateHistoryInfo> VelkCertificateHistorySave::getCertificateHistoryInfo(
@@ -115,6 +96,9 @@ std::shared_ptr<VelkCertificateHistoryInfo> VelkCertificateHistorySave::getCerti
       " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
       "VelkCertificateHistoryInfo?  START *** ",
       caller(), kGetInfo);
+  const EndLine end(log(), caller(), kGetInfo,
+                    " *** getCertificateHistoryInfo(dcClass:String, dcInfo:[Int8]) -> "
+                    "VelkCertificateHistoryInfo?  END *** ");
   auto info = std::make_shared<VelkCertificateHistoryInfo>();
   info->setDcClass(dcClass);
   {
@@ -125,34 +109,26 @@ std::shared_ptr<VelkCertificateHistoryInfo> VelkCertificateHistorySave::getCerti
     } catch (...) {
       log().error(" *** an exception occurred *** ", caller(), kGetInfo);
       CaughtException::log(log(), caller(), kGetInfo);
-      log().debug(kGetInfoEnd, caller(), kGetInfo);
       return nullptr;
     }
-
     const std::optional<foundation::Date> notAfter = certificate->getNotAfter();
     if (!notAfter) {
       log().error(" *** getNotAfter() failed *** ", caller(), kGetInfo);
-      log().debug(kGetInfoEnd, caller(), kGetInfo);
       return nullptr;
     }
     info->setNotAfter(*notAfter);
-
     const std::optional<std::vector<std::int8_t>> serialNumber = certificate->getSerialNumber();
     if (!serialNumber) {
       log().error(" *** getSerialNumber() failed *** ", caller(), kGetInfo);
-      log().debug(kGetInfoEnd, caller(), kGetInfo);
       return nullptr;
     }
     info->setSerialNumber(VelkHexUtility::toHexString(*serialNumber));
   }
   info->setOpenTime(VelkUpdateReminderCommon::getSystemDate());
-
-  if (info->selfCheck()) {
-    log().debug(" *** self check OK! *** ", caller(), kGetInfo);
-    log().debug(kGetInfoEnd, caller(), kGetInfo);
-    return info;
+  if (!info->selfCheck()) {
+    log().error(" *** self check NG! *** ", caller(), kGetInfo);
+    return nullptr;
   }
-  log().error(" *** self check NG! *** ", caller(), kGetInfo);
-  log().debug(kGetInfoEnd, caller(), kGetInfo);
-  return nullptr;
+  log().debug(" *** self check OK! *** ", caller(), kGetInfo);
+  return info;
 }
