@@ -48,7 +48,7 @@ class DialogTest : public velktest::HistoryTest {
   }
 
   static appkit::Event optionC() {
-    return appkit::Event::keyEvent(appkit::EventModifierFlagOption, "ç", "c");
+    return appkit::Event::keyEvent(appkit::EventModifierFlagOption, "c");
   }
 
   std::shared_ptr<VelkUpdateReminderDialog> dialog;
@@ -65,22 +65,15 @@ TEST_F(DialogTest, TableShowsHListByColumnTitle) {
   const auto& columns = table->tableColumns();
   ASSERT_EQ(columns.size(), 3U);
   // Another title, or no column: the integer 0. Outside hList: nothing.
-  auto other = std::make_shared<appkit::TableColumn>("kind");
+  auto other = std::make_shared<appkit::TableColumn>();
   other->setTitle("種類");
   EXPECT_EQ(std::any_cast<int>(dialog->tableView(*table, other, 1)), 0);
   EXPECT_EQ(std::any_cast<int>(dialog->tableView(*table, nullptr, 0)), 0);
   EXPECT_FALSE(dialog->tableView(*table, columns[0], 2).has_value());
   EXPECT_FALSE(dialog->tableView(*table, columns[0], -1).has_value());
 
-  // The same through the selectors.
-  const std::shared_ptr<appkit::Object> tableObject = table;
-  EXPECT_EQ(std::any_cast<std::int64_t>(
-                *dialog->performSelector("numberOfRowsInTableView:", tableObject)),
-            2);
-  const std::any serial = *dialog->performSelector(
-      "tableView:objectValueForTableColumn:row:",
-      VelkUpdateReminderDialog::ObjectValueArguments{tableObject, columns[1], 1});
-  EXPECT_EQ(std::any_cast<std::string>(serial), "FF");
+  // The table asks through the data source's selectors.
+  EXPECT_EQ(std::any_cast<std::string>(table->objectValue(columns[1], 1)), "FF");
 
   VelkUpdateReminderDialog::hList.clear();
   EXPECT_EQ(table->numberOfRows(), 0);
@@ -93,15 +86,15 @@ TEST_F(DialogTest, OnScreenTheCloseButtonHasFocusAndOptionCIsWatchedOnlyWhileKey
   dialog->viewWillDisappear();
   EXPECT_TRUE(passesMonitors(optionC()));
 
-  window->makeKeyAndOrderFront({});
+  window->makeKeyAndOrderFront();
   EXPECT_EQ(window->firstResponder(), dialog->closeButton.lock());
   EXPECT_FALSE(passesMonitors(optionC()));
-  EXPECT_TRUE(passesMonitors(appkit::Event::keyEvent(0, "c", "c")));
+  EXPECT_TRUE(passesMonitors(appkit::Event::keyEvent(0, "c")));
 
   // Off screen the monitor is gone.
-  window->performClose({});
+  window->performClose();
   EXPECT_FALSE(window->isVisible());
-  window->makeKeyAndOrderFront({});  // shown again: a new monitor
+  window->makeKeyAndOrderFront();  // shown again: a new monitor
   EXPECT_FALSE(passesMonitors(optionC()));
   window.reset();  // released while on screen
   EXPECT_TRUE(passesMonitors(optionC()));
@@ -109,7 +102,7 @@ TEST_F(DialogTest, OnScreenTheCloseButtonHasFocusAndOptionCIsWatchedOnlyWhileKey
 
 TEST_F(DialogTest, ShownWithAnEmptyHListTheApplicationEnds) {
   makeWindow();
-  EXPECT_EXIT(window->makeKeyAndOrderFront({}), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(window->makeKeyAndOrderFront(), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(DialogTest, ExpiryDatesInTheEraCalendar) {

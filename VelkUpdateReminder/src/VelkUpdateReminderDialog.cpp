@@ -12,7 +12,7 @@
 #include "VelkCommon/VelkString.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "appkit/Application.h"
-#include "appkit/ClassBuilder.h"
+#include "appkit/Class.h"
 #include "appkit/Event.h"
 #include "appkit/Storyboard.h"
 #include "appkit/View.h"
@@ -23,44 +23,38 @@ namespace {
 
 using Dialog = VelkUpdateReminderDialog;
 
-using Builder = appkit::ClassBuilder<Dialog, appkit::ViewController>;
+Dialog& dialog(appkit::Object& object) { return dynamic_cast<Dialog&>(object); }
 
 // The outlets, the close button's action, the window delegate's and the table
 // data source's selectors.
-void describe(Builder& cls) {
-  cls.outlet("table", &Dialog::table)
-      .outlet("closeButton", &Dialog::closeButton)
-      .method("closeButton_actionPerformed:", &Dialog::closeButton_actionPerformed)
-      .method("windowWillClose:", &Dialog::windowWillClose)
-      .method("numberOfRowsInTableView:",
-              [](Dialog& self, const std::any& argument) -> std::any {
-                const auto* object = std::any_cast<std::shared_ptr<appkit::Object>>(&argument);
-                auto tableView = object != nullptr
-                                     ? std::dynamic_pointer_cast<appkit::TableView>(*object)
-                                     : nullptr;
-                return tableView ? std::any(self.numberOfRows(*tableView)) : std::any();
-              })
-      .method("tableView:objectValueForTableColumn:row:",
-              [](Dialog& self, const std::any& argument) -> std::any {
-                const auto* arguments = std::any_cast<Dialog::ObjectValueArguments>(&argument);
-                if (arguments == nullptr) {
-                  return {};
-                }
-                const auto& [object, column, row] = *arguments;
-                auto tableView = std::dynamic_pointer_cast<appkit::TableView>(object);
-                if (tableView == nullptr) {
-                  return {};
-                }
-                return self.tableView(*tableView,
-                                      std::dynamic_pointer_cast<appkit::TableColumn>(column), row);
-              });
+appkit::Class::Methods methods() {
+  appkit::Class::Methods methods = {
+      {"closeButton_actionPerformed:",
+       [](appkit::Object& self, const std::any& sender) -> std::any {
+         dialog(self).closeButton_actionPerformed(sender);
+         return {};
+       }},
+      {"windowWillClose:", appkit::Class::action(&Dialog::windowWillClose)},
+      {"numberOfRowsInTableView:",
+       [](appkit::Object& self, const std::any& table) -> std::any {
+         return dialog(self).numberOfRows(*std::any_cast<std::shared_ptr<appkit::TableView>>(table));
+       }},
+      {"tableView:objectValueForTableColumn:row:",
+       [](appkit::Object& self, const std::any& request) -> std::any {
+         const auto& cell = std::any_cast<const appkit::TableView::CellRequest&>(request);
+         return dialog(self).tableView(*cell.tableView, cell.tableColumn, cell.row);
+       }},
+  };
+  appkit::Class::outlet(methods, "table", &Dialog::table);
+  appkit::Class::outlet(methods, "closeButton", &Dialog::closeButton);
+  return methods;
 }
 
-[[maybe_unused]] const bool registered = Builder::define("VelkUpdateReminderDialog", describe);
+const bool registered = appkit::Class::define<Dialog>("VelkUpdateReminderDialog", methods());
 
 // The value of a text of ASCII decimal digits; nothing for any other text.
 std::optional<std::int64_t> decimalValue(const std::string& text) {
-  if (text.empty() || text.size() > 18 ||
+  if (text.empty() ||
       !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
@@ -80,10 +74,10 @@ std::string withoutLeadingZero(const std::string& text) {
 
 VelkUpdateReminderDialog::InfoList VelkUpdateReminderDialog::hList;
 
-VelkUpdateReminderDialog::VelkUpdateReminderDialog(std::optional<std::string> nibNameOrNil,
-                                                   std::shared_ptr<appkit::Bundle> nibBundleOrNil)
-    : appkit::ViewController(std::move(nibNameOrNil), std::move(nibBundleOrNil)),
-      log(VelkLog::getLogger(LogFilePrefix::VELK_UPDATE_REMINDER)) {}
+// Nib files are not read: the view comes from the storyboard.
+VelkUpdateReminderDialog::VelkUpdateReminderDialog(std::optional<std::string> /*nibNameOrNil*/,
+                                                   std::shared_ptr<appkit::Bundle> /*nibBundle*/)
+    : log(VelkLog::getLogger(LogFilePrefix::VELK_UPDATE_REMINDER)) {}
 
 VelkUpdateReminderDialog::VelkUpdateReminderDialog(const appkit::Coder& coder)
     : appkit::ViewController(coder), log(VelkLog::getLogger(LogFilePrefix::VELK_UPDATE_REMINDER)) {}
@@ -281,7 +275,7 @@ void VelkUpdateReminderDialog::viewDidLoad() {
   appkit::ViewController::viewDidLoad();
   if (auto tableView = table.lock()) {
     tableView->setDelegate(sharedAs<appkit::Object>());
-    tableView->setDataSource(sharedAs<appkit::TableViewDataSource>());
+    tableView->setDataSource(sharedAs<appkit::Object>());
   }
   log.debug(" *** viewDidLoad()  END *** ", this, kOperation);
 }
@@ -346,9 +340,5 @@ void VelkUpdateReminderDialog::closeButton_actionPerformed(const std::any& /*sen
 }
 
 std::shared_ptr<appkit::Bundle> VelkUpdateReminderDialog::frameworkBundle() const {
-  // The library that holds this code stays loaded while it runs, so its
-  // bundle is looked up once (a search of the loaded libraries).
-  static const std::shared_ptr<appkit::Bundle> bundle =
-      appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
-  return bundle;
+  return appkit::Bundle::forClass(typeid(VelkUpdateReminderDialog));
 }

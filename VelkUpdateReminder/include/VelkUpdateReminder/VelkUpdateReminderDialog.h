@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "VelkCommon/Logger.h"
@@ -18,7 +17,6 @@
 #include "appkit/Notification.h"
 #include "appkit/TableColumn.h"
 #include "appkit/TableView.h"
-#include "appkit/TableViewDataSource.h"
 #include "appkit/ViewController.h"
 #include "foundation/DateComponents.h"
 
@@ -31,21 +29,14 @@
 //
 // Registered by name as "VelkUpdateReminderDialog" with the selectors "table",
 // "setTable:", "closeButton", "setCloseButton:", "closeButton_actionPerformed:",
-// "windowWillClose:" (argument: an appkit::Notification),
-// "numberOfRowsInTableView:" (argument: the table view as a
-// std::shared_ptr<appkit::Object>; result: std::int64_t) and
-// "tableView:objectValueForTableColumn:row:" (argument: a
-// ObjectValueArguments; result: the cell value). Used on the main thread
-// only; nothing here throws.
-class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewController,
-                                                           public appkit::TableViewDataSource {
+// "windowWillClose:" (argument: an appkit::Notification) and the table's
+// data source selectors "numberOfRowsInTableView:" and
+// "tableView:objectValueForTableColumn:row:" (see appkit::TableView). Used on
+// the main thread only; nothing here throws.
+class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewController {
  public:
   using InfoPtr = std::shared_ptr<VelkCertificateHistoryInfo>;
   using InfoList = std::vector<InfoPtr>;
-  // The argument of "tableView:objectValueForTableColumn:row:": the table
-  // view, the column (may be null) and the row.
-  using ObjectValueArguments =
-      std::tuple<std::shared_ptr<appkit::Object>, std::shared_ptr<appkit::Object>, std::int64_t>;
 
   // The certificates the reminder window shows, row n showing hList[n]. Set by
   // each alert() that gets as far as selecting them (possibly to an empty
@@ -79,15 +70,15 @@ class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewCo
   virtual void windowWillClose(const appkit::Notification& notification);
 
   // The number of records in hList.
-  std::int64_t numberOfRows(appkit::TableView& tableView) override;
+  virtual std::int64_t numberOfRows(appkit::TableView& tableView);
 
   // The cell of `tableColumn` at `row`: for the column titled "種別",
   // "シリアル番号" or "有効期限の満了日" the class name, serial number or era
   // date of hList[row] (a std::string); the integer 0 for another title or no
   // column; nothing (an empty any) for a row outside hList.
-  std::any tableView(appkit::TableView& tableView,
-                     const std::shared_ptr<appkit::TableColumn>& tableColumn,
-                     std::int64_t row) override;
+  virtual std::any tableView(appkit::TableView& tableView,
+                             const std::shared_ptr<appkit::TableColumn>& tableColumn,
+                             std::int64_t row);
 
   // The reminder. Under the history's lock: reads the history file and, when
   // its setting is on, sets hList to the records that expire within three

@@ -82,7 +82,7 @@ std::optional<appkit::Event> QtEventBackend::nextEvent(
     case QtWindowInput::Kind::KeyPress:
       break;
   }
-  return keyPress(next.input.modifierFlags, next.input.key, target);
+  return keyPress(next.input.modifierFlags, next.input.key);
 }
 
 void QtEventBackend::received(const std::weak_ptr<appkit::Window>& window,

@@ -32,12 +32,6 @@ Qt::WindowFlags flagsFor(appkit::WindowStyleMask mask) {
   if ((mask & appkit::WindowStyleMaskClosable) != 0) {
     flags |= Qt::WindowCloseButtonHint;
   }
-  if ((mask & appkit::WindowStyleMaskMiniaturizable) != 0) {
-    flags |= Qt::WindowMinimizeButtonHint;
-  }
-  if ((mask & appkit::WindowStyleMaskResizable) != 0) {
-    flags |= Qt::WindowMaximizeButtonHint;
-  }
   return flags;
 }
 
@@ -120,7 +114,7 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
   const int width = contents.width;
   const int height = contents.height;
   showContents(std::move(contents));
-  fitAndCentre(width, height, (window.styleMask() & appkit::WindowStyleMaskResizable) != 0);
+  fitAndCentre(width, height);
   qApp->installEventFilter(this);
 }
 
@@ -147,7 +141,7 @@ void QtWindow::showContents(appkit::WindowContents contents) {
   }
 }
 
-void QtWindow::fitAndCentre(int width, int height, bool resizable) {
+void QtWindow::fitAndCentre(int width, int height) {
   if (table_ != nullptr) {
     // Every column and row shows whole: the table is at least as large as
     // its header and cells.
@@ -159,11 +153,7 @@ void QtWindow::fitAndCentre(int width, int height, bool resizable) {
   }
   const QSize hint = layout_.sizeHint();
   const QSize size(std::max(width, hint.width()), std::max(height, hint.height()));
-  if (resizable) {
-    resize(size);
-  } else {
-    setFixedSize(size);
-  }
+  setFixedSize(size);
   if (const QScreen* screen = this->screen()) {
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(size.width() / 2, size.height() / 2));

@@ -34,7 +34,7 @@ struct QtWindowInput {
 // The Qt widget that shows one appkit window: its title and content size, its
 // table with the column titles and the cells' texts, and its buttons, the
 // focused one with the keyboard focus. Application-modal, centred on its
-// screen, fixed in size unless the window is resizable.
+// screen, fixed in size.
 //
 // Qt decides nothing about the window: every key press in it (shortcuts and
 // mnemonics included), a click on one of its buttons and its title bar's
@@ -59,7 +59,7 @@ class QtWindow : public QWidget {
  private:
   // Draws the title, the table and the button titles of `contents`.
   void showContents(appkit::WindowContents contents);
-  void fitAndCentre(int width, int height, bool resizable);
+  void fitAndCentre(int width, int height);
 
   InputHandler onInput_;
   // Children are members, so they go before the widget does.

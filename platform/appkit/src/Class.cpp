@@ -1,115 +1,82 @@
 #include "appkit/Class.h"
 
+#include <cctype>
+#include <deque>
+#include <iostream>
 #include <mutex>
-#include <unordered_map>
-#include <utility>
-#include <vector>
-
-#include "appkit/Object.h"
 
 namespace appkit {
 
 namespace {
 
-// Every registered class, by name and by C++ type. Classes are never removed,
-// so pointers to them stay valid.
-class Registry {
- public:
-  static Registry& shared() {
-    static Registry registry;
-    return registry;
-  }
-
-  bool add(std::unique_ptr<Class> cls, const std::type_index& type) {
-    std::lock_guard lock(mutex_);
-    if (byName_.contains(cls->name()) || byType_.contains(type)) {
-      return false;
-    }
-    byName_.emplace(cls->name(), cls.get());
-    byType_.emplace(type, cls.get());
-    classes_.push_back(std::move(cls));
-    return true;
-  }
-
-  const Class* named(std::string_view name) {
-    std::lock_guard lock(mutex_);
-    auto found = byName_.find(std::string(name));
-    return found != byName_.end() ? found->second : nullptr;
-  }
-
-  const Class* forType(const std::type_index& type) {
-    std::lock_guard lock(mutex_);
-    auto found = byType_.find(type);
-    return found != byType_.end() ? found->second : nullptr;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<Class>> classes_;
-  std::unordered_map<std::string, const Class*> byName_;
-  std::unordered_map<std::type_index, const Class*> byType_;
-};
+// Every registered class; a deque, so that pointers to them stay valid.
+std::mutex registryMutex;
+std::deque<Class>& registry() {
+  static std::deque<Class> classes;
+  return classes;
+}
 
 }  // namespace
 
-Class::Class(std::string name, const std::type_info& type, const std::type_info& superclass,
-             Factory factory, MethodTable methods, const void* image)
-    : name_(std::move(name)),
-      type_(type),
-      superclass_(superclass),
-      factory_(std::move(factory)),
-      methods_(std::move(methods)),
-      image_(image) {}
-
-bool Class::registerClass(std::unique_ptr<Class> cls) {
-  if (cls == nullptr) {
+bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods,
+                const void* image) noexcept {
+  try {
+    const std::lock_guard<std::mutex> guard(registryMutex);
+    for (const Class& known : registry()) {
+      if (known.name_ == name || *known.type_ == type) {
+        std::cerr << "appkit: class " << name << " is registered already\n";
+        return false;
+      }
+    }
+    Class& cls = registry().emplace_back();
+    cls.name_ = name;
+    cls.type_ = &type;
+    cls.factory_ = factory;
+    cls.methods_ = std::move(methods);
+    cls.image_ = image;
+    return true;
+  } catch (...) {
     return false;
   }
-  const std::type_index type = cls->type_;
-  return Registry::shared().add(std::move(cls), type);
 }
 
-const Class* Class::named(std::string_view name) { return Registry::shared().named(name); }
-
-const Class* Class::forType(const std::type_info& type) {
-  return Registry::shared().forType(std::type_index(type));
+Selector Class::setterOf(std::string_view property) {
+  Selector setter = "set" + std::string(property) + ":";
+  setter[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(setter[3])));
+  return setter;
 }
 
-const Class* Class::superclass() const {
-  if (superclass_ == std::type_index(typeid(void))) {
-    return nullptr;
-  }
-  return Registry::shared().forType(superclass_);
-}
-
-bool Class::isSubclassOfClass(const Class& other) const {
-  for (const Class* cls = this; cls != nullptr; cls = cls->superclass()) {
-    if (cls == &other) {
-      return true;
+const Class* Class::named(std::string_view name) {
+  const std::lock_guard<std::mutex> guard(registryMutex);
+  for (const Class& cls : registry()) {
+    if (cls.name_ == name) {
+      return &cls;
     }
   }
-  return false;
+  return nullptr;
 }
 
-const Class::Method* Class::methodForSelector(std::string_view selector) const {
-  for (const Class* cls = this; cls != nullptr; cls = cls->superclass()) {
-    auto found = cls->methods_.find(selector);
-    if (found != cls->methods_.end()) {
-      return &found->second;
+const Class* Class::forType(const std::type_info& type) {
+  const std::lock_guard<std::mutex> guard(registryMutex);
+  for (const Class& cls : registry()) {
+    if (*cls.type_ == type) {
+      return &cls;
     }
   }
   return nullptr;
 }
 
 std::shared_ptr<Object> Class::instantiate(const Coder& coder) const {
-  if (!factory_) {
-    return nullptr;
-  }
   try {
-    return factory_(coder);
+    return factory_ != nullptr ? factory_(coder) : nullptr;
   } catch (...) {
     return nullptr;
   }
+}
+
+const Class::Method* Class::method(std::string_view selector) const {
+  const auto found = methods_.find(selector);
+  return found != methods_.end() ? &found->second : nullptr;
 }
 
 }  // namespace appkit

@@ -1,11 +1,10 @@
 #include "DisplayWidth.h"
 
 #include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale, uselocale
-#include <clocale>
 #include <cwchar>
 
 #include <algorithm>
-#include <functional>
+#include <utility>
 
 #include "foundation/Utf8.h"
 
@@ -13,60 +12,70 @@ namespace appkit {
 
 namespace {
 
-// Calls `visit(begin, length, width)` for each character of `text`, with
-// wcwidth() answering in a UTF-8 locale for this thread meanwhile.
-void forEachCharacter(std::string_view text,
-                      const std::function<bool(std::size_t, std::size_t, int)>& visit) {
+// The display width and the length in bytes of the character that `text`
+// starts with; a byte that begins no well-formed character stands for one
+// U+FFFD.
+std::pair<int, std::size_t> character(std::string_view text) {
   static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  const locale_t previous = utf8 != nullptr ? uselocale(utf8) : nullptr;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    // A byte that begins no well-formed character stands for one U+FFFD.
-    const foundation::Utf8::Sequence sequence = foundation::Utf8::decode(text.substr(at));
-    const std::size_t length = sequence.length != 0 ? sequence.length : 1;
-    const char32_t code = sequence.length != 0 ? sequence.codePoint : char32_t{0xFFFD};
-    int width = 1;
-    if (code < 0x20 || code == 0x7F) {
-      width = 0;
-    } else if (code >= 0x80) {
-      width = utf8 != nullptr ? wcwidth(static_cast<wchar_t>(code)) : 1;
-      width = width < 0 ? 1 : width;
-    }
-    if (!visit(at, length, width)) {
-      break;
-    }
-    at += length;
-  }
-  if (utf8 != nullptr) {
+  const foundation::Utf8::Sequence sequence = foundation::Utf8::decode(text);
+  const char32_t code = sequence.length != 0 ? sequence.codePoint : char32_t{0xFFFD};
+  int width = code < 0x20 || code == 0x7F ? 0 : 1;
+  if (code >= 0x80 && utf8 != nullptr) {
+    const locale_t previous = uselocale(utf8);
+    const int columns = wcwidth(static_cast<wchar_t>(code));
+    width = columns < 0 ? 1 : columns;
     uselocale(previous);
   }
+  return {width, std::max<std::size_t>(sequence.length, 1)};
 }
 
 }  // namespace
 
 int displayWidth(std::string_view text) {
   int total = 0;
-  forEachCharacter(text, [&](std::size_t, std::size_t, int width) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto [width, length] = character(text.substr(at));
     total += width;
-    return true;
-  });
+    at += length;
+  }
   return total;
 }
 
 std::string fitToWidth(std::string_view text, int width) {
-  std::size_t end = 0;
+  std::string fitted;
   int used = 0;
-  forEachCharacter(text, [&](std::size_t begin, std::size_t length, int charWidth) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto [charWidth, length] = character(text.substr(at));
     if (used + charWidth > width) {
-      return false;
+      break;
     }
     used += charWidth;
-    end = begin + length;
-    return true;
-  });
-  std::string fitted(text.substr(0, end));
-  fitted.append(static_cast<std::size_t>(std::max(0, width - used)), ' ');
-  return fitted;
+    fitted += text.substr(at, length);
+    at += length;
+  }
+  return fitted.append(static_cast<std::size_t>(std::max(0, width - used)), ' ');
+}
+
+std::string tableRow(const std::vector<int>& widths, const std::vector<std::string>& cells,
+                     std::string_view bar) {
+  std::string row(bar);
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    row += " " + fitToWidth(i < cells.size() ? cells[i] : "", widths[i]) + " ";
+    row += bar;
+  }
+  return row;
+}
+
+std::string tableRule(const std::vector<int>& widths, std::string_view left, std::string_view fill,
+                      std::string_view joint, std::string_view right) {
+  std::string rule(left);
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    for (int n = 0; n < widths[i] + 2; ++n) {
+      rule += fill;
+    }
+    rule += i + 1 < widths.size() ? joint : right;
+  }
+  return rule;
 }
 
 }  // namespace appkit

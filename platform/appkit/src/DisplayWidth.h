@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace appkit {
 
@@ -13,5 +14,15 @@ int displayWidth(std::string_view text);
 // `text` cut to at most `width` columns (never splitting a character), then
 // padded with blanks to exactly `width` columns.
 std::string fitToWidth(std::string_view text, int width);
+
+// One row of a table whose columns are `widths` wide: each cell fit to its
+// column between blanks, the columns between `bar`s, as "| a | b |".
+std::string tableRow(const std::vector<int>& widths, const std::vector<std::string>& cells,
+                     std::string_view bar);
+
+// A rule of that table: `left`, `fill` over each column and its blanks,
+// `joint` between the columns, `right`, as "┌───┬───┐".
+std::string tableRule(const std::vector<int>& widths, std::string_view left, std::string_view fill,
+                      std::string_view joint, std::string_view right);
 
 }  // namespace appkit

@@ -3,24 +3,22 @@
 #include <utility>
 
 #include "appkit/Application.h"
-#include "appkit/View.h"
-#include "appkit/Window.h"
 
 namespace appkit {
 
-EventMask EventMaskFromType(EventType type) {
-  return EventMask{1} << static_cast<std::uint64_t>(type);
-}
+namespace {
 
-Event Event::keyEvent(EventModifierFlags modifierFlags, std::string characters,
-                      std::string charactersIgnoringModifiers,
-                      const std::shared_ptr<Window>& window) {
+// What addLocalMonitorForEventsMatchingMask hands out.
+struct MonitorToken {
+  std::uint64_t id;
+};
+
+}  // namespace
+
+Event Event::keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers) {
   Event event;
-  event.type_ = EventType::KeyDown;
   event.modifierFlags_ = modifierFlags;
-  event.characters_ = std::move(characters);
   event.charactersIgnoringModifiers_ = std::move(charactersIgnoringModifiers);
-  event.window_ = window;
   return event;
 }
 
@@ -33,9 +31,18 @@ Event Event::mouseEvent(const std::shared_ptr<Window>& window, const std::shared
 }
 
 std::any Event::addLocalMonitorForEventsMatchingMask(EventMask mask, MonitorHandler handler) {
-  return Application::shared().addMonitor(mask, std::move(handler));
+  Application& application = Application::shared();
+  const std::uint64_t id = ++application.lastMonitorId_;
+  application.monitors_.push_back(
+      std::make_shared<Application::Monitor>(Application::Monitor{id, mask, std::move(handler)}));
+  return MonitorToken{id};
 }
 
-void Event::removeMonitor(const std::any& monitor) { Application::shared().removeMonitor(monitor); }
+void Event::removeMonitor(const std::any& monitor) {
+  if (const auto* token = std::any_cast<MonitorToken>(&monitor)) {
+    std::erase_if(Application::shared().monitors_,
+                  [&](const auto& installed) { return installed->id == token->id; });
+  }
+}
 
 }  // namespace appkit

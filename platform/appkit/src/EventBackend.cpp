@@ -1,12 +1,15 @@
 #include "appkit/EventBackend.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
 #include <utility>
 
-#include "DesktopPlugin.h"
 #include "appkit/Button.h"
 #include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
@@ -14,7 +17,49 @@
 
 namespace appkit {
 
-EventBackend::~EventBackend() = default;
+namespace {
+
+// The desktop backend lives in the plugin libVelkAppKitQt.so beside this
+// library, so that only programs that open a real window load Qt. It is
+// loaded once and stays: Qt registers handlers that run at exit.
+std::unique_ptr<EventBackend> desktopBackend() {
+  static std::string loadError;
+  static const EventBackend::DesktopPluginEntry entry = []() -> EventBackend::DesktopPluginEntry {
+    Dl_info self{};
+    dladdr(reinterpret_cast<const void*>(&desktopBackend), &self);
+    const std::filesystem::path path =
+        std::filesystem::path(self.dli_fname != nullptr ? self.dli_fname : "").parent_path() /
+        "libVelkAppKitQt.so";
+    std::error_code missing;
+    if (!std::filesystem::is_regular_file(path, missing)) {
+      loadError = path.string() + " is not installed";
+      return nullptr;
+    }
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* reason = dlerror();  // NOLINT(concurrency-mt-unsafe): main thread
+      loadError = "cannot load " + path.string() + ": " + (reason != nullptr ? reason : "");
+      return nullptr;
+    }
+    auto* found = reinterpret_cast<EventBackend::DesktopPluginEntry>(
+        dlsym(handle, EventBackend::DesktopPluginEntryName));
+    if (found == nullptr) {
+      loadError = path.string() + " has no " + EventBackend::DesktopPluginEntryName;
+    }
+    return found;
+  }();
+  std::string error = loadError;
+  std::unique_ptr<EventBackend> backend;
+  if (entry != nullptr && !entry(backend, error)) {
+    backend.reset();
+  }
+  if (backend == nullptr) {
+    std::cerr << "appkit: no desktop window: " << error << '\n';
+  }
+  return backend;
+}
+
+}  // namespace
 
 std::unique_ptr<EventBackend> EventBackend::named(std::string_view name) {
   if (name == "text") {
@@ -23,10 +68,7 @@ std::unique_ptr<EventBackend> EventBackend::named(std::string_view name) {
   if (name == "terminal") {
     return std::make_unique<TerminalEventBackend>();
   }
-  if (name == "desktop") {
-    return DesktopPlugin::makeBackend();
-  }
-  return nullptr;
+  return name == "desktop" ? desktopBackend() : nullptr;
 }
 
 std::unique_ptr<EventBackend> EventBackend::automatic() {
@@ -35,7 +77,7 @@ std::unique_ptr<EventBackend> EventBackend::automatic() {
     return value != nullptr && *value != '\0';
   };
   if (named("WAYLAND_DISPLAY") || named("DISPLAY")) {
-    if (auto desktop = DesktopPlugin::makeBackend()) {
+    if (auto desktop = desktopBackend()) {
       return desktop;
     }
   }
@@ -45,9 +87,7 @@ std::unique_ptr<EventBackend> EventBackend::automatic() {
   return nullptr;
 }
 
-Event EventBackend::keyPress(EventModifierFlags modifierFlags, std::string key,
-                             const std::shared_ptr<Window>& window) {
-  std::string characters = key;
+Event EventBackend::keyPress(EventModifierFlags modifierFlags, std::string key) {
   if (key.size() == 1 && std::isalpha(static_cast<unsigned char>(key[0])) != 0) {
     const auto letter = static_cast<unsigned char>(key[0]);
     if (std::isupper(letter) != 0) {
@@ -55,12 +95,8 @@ Event EventBackend::keyPress(EventModifierFlags modifierFlags, std::string key,
     }
     const bool shift = (modifierFlags & EventModifierFlagShift) != 0;
     key[0] = static_cast<char>(shift ? std::toupper(letter) : std::tolower(letter));
-    characters = key;
-    if ((modifierFlags & EventModifierFlagControl) != 0) {
-      characters[0] = static_cast<char>(std::toupper(letter) - 'A' + 1);
-    }
   }
-  return Event::keyEvent(modifierFlags, std::move(characters), std::move(key), window);
+  return Event::keyEvent(modifierFlags, std::move(key));
 }
 
 Event EventBackend::closeButtonClick(const std::shared_ptr<Window>& window) {
@@ -76,9 +112,7 @@ std::optional<Event> EventBackend::focusedButtonClick(const std::shared_ptr<Wind
 }
 
 std::optional<Event> EventBackend::endOfInput(const std::shared_ptr<Window>& window) {
-  const bool closedBefore =
-      !closedAtEndOfInput_.owner_before(window) && !window.owner_before(closedAtEndOfInput_);
-  if (closedBefore) {
+  if (closedAtEndOfInput_.lock() == window) {
     return std::nullopt;
   }
   closedAtEndOfInput_ = window;

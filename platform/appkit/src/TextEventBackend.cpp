@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "DisplayWidth.h"
 #include "appkit/Window.h"
@@ -13,47 +14,33 @@ namespace appkit {
 
 namespace {
 
-std::string trimmed(const std::string& line) {
-  const auto begin = line.find_first_not_of(" \t\r");
-  if (begin == std::string::npos) {
-    return {};
-  }
-  return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
-}
-
-struct KeyPress {
-  EventModifierFlags modifierFlags;
-  std::string key;
-};
-
-// "alt+shift+c" and the like: modifiers joined by '+' to a key.
-std::optional<KeyPress> parseKeyPress(const std::string& word) {
-  static const std::map<std::string, EventModifierFlags, std::less<>> modifiers = {
+// "alt+shift+c" and the like, modifiers joined by '+' to a key, as the
+// modifiers' flags and the key; nothing for any other word.
+std::optional<std::pair<EventModifierFlags, std::string>> parseKeyPress(std::string_view word) {
+  static const std::map<std::string_view, EventModifierFlags> kModifiers = {
       {"alt", EventModifierFlagOption},      {"option", EventModifierFlagOption},
       {"shift", EventModifierFlagShift},     {"cmd", EventModifierFlagCommand},
       {"command", EventModifierFlagCommand}, {"ctrl", EventModifierFlagControl},
       {"control", EventModifierFlagControl}};
-  static const std::map<std::string, std::string, std::less<>> namedKeys = {
+  static const std::map<std::string_view, std::string_view> kNamedKeys = {
       {"space", " "}, {"enter", "\r"}, {"return", "\r"}, {"tab", "\t"}, {"escape", "\x1b"}};
   EventModifierFlags flags = 0;
-  std::string_view rest = word;
-  for (auto plus = rest.find('+'); plus != std::string_view::npos && plus + 1 < rest.size();
-       plus = rest.find('+')) {
-    auto modifier = modifiers.find(rest.substr(0, plus));
-    if (modifier == modifiers.end()) {
+  for (auto plus = word.find('+'); plus != std::string_view::npos && plus + 1 < word.size();
+       plus = word.find('+')) {
+    const auto modifier = kModifiers.find(word.substr(0, plus));
+    if (modifier == kModifiers.end()) {
       return std::nullopt;
     }
     flags |= modifier->second;
-    rest.remove_prefix(plus + 1);
+    word.remove_prefix(plus + 1);
   }
-  if (auto named = namedKeys.find(rest); named != namedKeys.end()) {
-    return KeyPress{flags, named->second};
+  if (const auto named = kNamedKeys.find(word); named != kNamedKeys.end()) {
+    return std::pair(flags, std::string(named->second));
   }
-  if (rest.size() != 1 || static_cast<unsigned char>(rest[0]) < 0x21 ||
-      static_cast<unsigned char>(rest[0]) > 0x7E) {
+  if (word.size() != 1 || word[0] < 0x21 || word[0] > 0x7E) {
     return std::nullopt;
   }
-  return KeyPress{flags, std::string(rest)};
+  return std::pair(flags, std::string(word));
 }
 
 }  // namespace
@@ -68,19 +55,10 @@ void TextEventBackend::displayWindow(Window& window) {
   output_ << "== " << contents.title << " ==\n";
   if (contents.hasTable) {
     const std::vector<int> widths = contents.columnWidths();
-    auto line = [&](const std::vector<std::string>& cells) {
-      for (std::size_t i = 0; i < widths.size(); ++i) {
-        output_ << "| " << fitToWidth(i < cells.size() ? cells[i] : "", widths[i]) << ' ';
-      }
-      output_ << "|\n";
-    };
-    line(contents.columns);
-    for (const int width : widths) {
-      output_ << '|' << std::string(static_cast<std::size_t>(width) + 2, '-');
-    }
-    output_ << "|\n";
+    output_ << tableRow(widths, contents.columns, "|") << '\n'
+            << tableRule(widths, "|", "-", "|", "|") << '\n';
     for (const auto& row : contents.rows) {
-      line(row);
+      output_ << tableRow(widths, row, "|") << '\n';
     }
   }
   for (const auto& button : contents.buttons) {
@@ -89,15 +67,13 @@ void TextEventBackend::displayWindow(Window& window) {
   output_.flush();
 }
 
-void TextEventBackend::windowDidOrderOut(Window& /*window*/) {}
-
 std::optional<Event> TextEventBackend::nextEvent(const std::shared_ptr<Window>& window) {
-  std::string line;
-  while (std::getline(input_, line)) {
-    const std::string word = trimmed(line);
-    if (word.empty()) {
+  for (std::string line; std::getline(input_, line);) {
+    const auto begin = line.find_first_not_of(" \t\r");
+    if (begin == std::string::npos) {
       continue;
     }
+    const std::string word = line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
     if (word == "close") {
       return closeButtonClick(window);
     }
@@ -107,7 +83,7 @@ std::optional<Event> TextEventBackend::nextEvent(const std::shared_ptr<Window>& 
       }
       output_ << "no button to click\n";
     } else if (auto press = parseKeyPress(word)) {
-      return keyPress(press->modifierFlags, press->key, window);
+      return keyPress(press->first, press->second);
     } else {
       output_ << "unknown input: " << word << '\n';
     }

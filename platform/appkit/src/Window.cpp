@@ -4,8 +4,9 @@
 
 #include "appkit/Application.h"
 #include "appkit/Button.h"
-#include "appkit/ClassBuilder.h"
+#include "appkit/Class.h"
 #include "appkit/Event.h"
+#include "appkit/EventBackend.h"
 #include "appkit/Notification.h"
 #include "appkit/View.h"
 #include "appkit/ViewController.h"
@@ -14,11 +15,12 @@ namespace appkit {
 
 namespace {
 
-void describe(ClassBuilder<Window, Responder>& cls) {
-  cls.method("performClose:", &Window::performClose);
-}
-[[maybe_unused]] const bool registered =
-    ClassBuilder<Window, Responder>::define("Window", describe);
+// The title bar's close button sends "performClose:" to its window.
+const bool registered = Class::define<Window>(
+    "Window", {{"performClose:", [](Object& window, const std::any&) -> std::any {
+                  dynamic_cast<Window&>(window).performClose();
+                  return {};
+                }}});
 
 // The first view under `root` (itself included, depth first) that `matches`.
 std::shared_ptr<View> findView(const std::shared_ptr<View>& root,
@@ -37,89 +39,68 @@ std::shared_ptr<View> findView(const std::shared_ptr<View>& root,
 }  // namespace
 
 Window::~Window() {
-  if (visible_) {
-    try {
-      leaveScreen();
-    } catch (...) {
-      // A destructor must not throw; the window is gone either way.
-    }
+  try {
+    orderOut();
+  } catch (...) {
+    // A destructor must not throw; the window is gone either way.
   }
 }
 
 std::shared_ptr<Window> Window::windowWithContentViewController(
     const std::shared_ptr<ViewController>& controller) {
   auto window = std::make_shared<Window>();
-  window->setContentViewController(controller);
+  window->contentViewController_ = controller;
+  controller->view()->window_ = window;
   return window;
 }
 
-void Window::setContentViewController(const std::shared_ptr<ViewController>& controller) {
-  if (auto old = contentView()) {
-    old->window_.reset();
-  }
-  contentViewController_ = controller;
-  if (controller != nullptr) {
-    controller->view()->window_ = sharedAs<Window>();
-  }
-}
-
 std::shared_ptr<View> Window::contentView() const {
-  if (contentViewController_ == nullptr || !contentViewController_->isViewLoaded()) {
-    return nullptr;
-  }
-  return contentViewController_->view();
+  return contentViewController_ != nullptr ? contentViewController_->view() : nullptr;
 }
 
 std::string Window::title() const {
-  if (title_) {
-    return *title_;
-  }
   return contentViewController_ != nullptr ? contentViewController_->title() : std::string();
 }
 
 bool Window::isKeyWindow() const { return Application::shared().keyWindow().get() == this; }
 
-void Window::makeKeyAndOrderFront(const std::any& /*sender*/) {
-  auto self = sharedAs<Window>();
+void Window::makeKeyAndOrderFront() {
   if (!visible_) {
-    if (contentViewController_ != nullptr) {
-      contentViewController_->viewWillAppear();
-    }
+    contentViewController_->viewWillAppear();
     visible_ = true;
-    Application::shared().makeKeyWindow(self);
-    display();
-    if (contentViewController_ != nullptr) {
-      contentViewController_->viewDidAppear();
+    Application::shared().keyWindow_ = sharedAs<Window>();
+    if (EventBackend* backend = Application::shared().eventBackend()) {
+      backend->displayWindow(*this);
     }
-  } else {
-    Application::shared().makeKeyWindow(self);
+    contentViewController_->viewDidAppear();
   }
+  Application::shared().keyWindow_ = sharedAs<Window>();
 }
 
-void Window::orderOut(const std::any& /*sender*/) {
-  if (visible_) {
-    leaveScreen();
+void Window::orderOut() {
+  if (!visible_) {
+    return;
   }
-}
-
-void Window::leaveScreen() {
-  if (contentViewController_ != nullptr) {
-    contentViewController_->viewWillDisappear();
-  }
+  contentViewController_->viewWillDisappear();
   visible_ = false;
-  Application::shared().windowDidOrderOut(*this);
+  Application& application = Application::shared();
+  if (application.keyWindow_.lock().get() == this) {
+    application.keyWindow_.reset();
+  }
+  if (EventBackend* backend = application.eventBackend()) {
+    backend->windowDidOrderOut(*this);
+  }
 }
 
 void Window::close() {
-  auto self = sharedAs<Window>();
-  if (auto delegate = this->delegate()) {
+  if (auto delegate = delegate_.lock()) {
     delegate->performSelector("windowWillClose:",
-                              Notification(std::string(WillCloseNotification), self));
+                              Notification(std::string(WillCloseNotification), sharedAs<Window>()));
   }
-  orderOut({});
+  orderOut();
 }
 
-void Window::performClose(const std::any& /*sender*/) {
+void Window::performClose() {
   if ((styleMask_ & WindowStyleMaskClosable) != 0) {
     close();
   }
@@ -128,33 +109,21 @@ void Window::performClose(const std::any& /*sender*/) {
 std::shared_ptr<Button> Window::standardWindowButton(WindowButton /*button*/) {
   if (closeButton_ == nullptr) {
     closeButton_ = std::make_shared<Button>();
-    closeButton_->setTitle("x");
     closeButton_->setAction("performClose:");
-    auto self = sharedAs<Window>();
-    closeButton_->setTarget(self);
-    closeButton_->window_ = self;
+    closeButton_->setTarget(sharedAs<Window>());
+    closeButton_->window_ = sharedAs<Window>();
   }
   return closeButton_;
 }
 
-std::shared_ptr<Responder> Window::firstResponder() const {
-  auto content = contentView();
+std::shared_ptr<View> Window::firstResponder() const {
+  const auto content = contentView();
   if (auto focused =
           findView(content, [](const View& view) { return view.isAccessibilityFocused(); })) {
     return focused;
   }
-  if (auto button = findView(content, [](const View& view) {
-        return dynamic_cast<const Button*>(&view) != nullptr;
-      })) {
-    return button;
-  }
-  return content;
-}
-
-void Window::display() {
-  if (visible_) {
-    Application::shared().displayWindow(*this);
-  }
+  return findView(content,
+                  [](const View& view) { return dynamic_cast<const Button*>(&view) != nullptr; });
 }
 
 void Window::sendEvent(const Event& event) {
@@ -162,9 +131,7 @@ void Window::sendEvent(const Event& event) {
     if (auto responder = firstResponder()) {
       responder->keyDown(event);
     }
-    return;
-  }
-  if (auto view = event.view(); view != nullptr && view->window().get() == this) {
+  } else if (auto view = event.view(); view != nullptr && view->window().get() == this) {
     view->mouseDown(event);
   }
 }

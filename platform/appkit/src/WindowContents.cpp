@@ -1,13 +1,11 @@
 #include "appkit/WindowContents.h"
 
 #include <algorithm>
+#include <any>
 #include <cstdint>
-#include <memory>
-#include <sstream>
 
 #include "DisplayWidth.h"
 #include "appkit/Button.h"
-#include "appkit/TableColumn.h"
 #include "appkit/TableView.h"
 #include "appkit/View.h"
 #include "appkit/Window.h"
@@ -16,7 +14,15 @@ namespace appkit {
 
 namespace {
 
-void collect(const std::shared_ptr<View>& view, const std::shared_ptr<Responder>& focus,
+std::string cellText(const std::any& value) {
+  if (const auto* text = std::any_cast<std::string>(&value)) {
+    return *text;
+  }
+  const auto* number = std::any_cast<int>(&value);
+  return number != nullptr ? std::to_string(*number) : std::string();
+}
+
+void collect(const std::shared_ptr<View>& view, const std::shared_ptr<View>& focus,
              WindowContents& contents) {
   if (auto button = std::dynamic_pointer_cast<Button>(view)) {
     if (button == focus) {
@@ -32,27 +38,15 @@ void collect(const std::shared_ptr<View>& view, const std::shared_ptr<Responder>
     }
     const std::int64_t count = table->numberOfRows();
     for (std::int64_t row = 0; row < count; ++row) {
-      std::vector<std::string> cells;
+      std::vector<std::string>& cells = contents.rows.emplace_back();
       for (const auto& column : table->tableColumns()) {
-        cells.push_back(WindowContents::cellText(table->objectValue(column, row)));
+        cells.push_back(cellText(table->objectValue(column, row)));
       }
-      contents.rows.push_back(std::move(cells));
     }
   }
   for (const auto& subview : view->subviews()) {
     collect(subview, focus, contents);
   }
-}
-
-template <class T>
-bool print(const std::any& value, std::string& text) {
-  if (const T* number = std::any_cast<T>(&value)) {
-    std::ostringstream out;
-    out << *number;
-    text = out.str();
-    return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -61,8 +55,8 @@ WindowContents WindowContents::of(Window& window) {
   WindowContents contents;
   contents.title = window.title();
   if (auto content = window.contentView()) {
-    contents.width = content->frameSize().width;
-    contents.height = content->frameSize().height;
+    contents.width = content->width();
+    contents.height = content->height();
     collect(content, window.firstResponder(), contents);
   }
   return contents;
@@ -79,21 +73,6 @@ std::vector<int> WindowContents::columnWidths() const {
     }
   }
   return widths;
-}
-
-std::string WindowContents::cellText(const std::any& value) {
-  if (const auto* text = std::any_cast<std::string>(&value)) {
-    return *text;
-  }
-  if (const auto* text = std::any_cast<const char*>(&value)) {
-    return *text != nullptr ? *text : "";
-  }
-  std::string text;
-  [[maybe_unused]] const bool printed =
-      print<int>(value, text) || print<long>(value, text) || print<long long>(value, text) ||
-      print<unsigned>(value, text) || print<unsigned long>(value, text) ||
-      print<unsigned long long>(value, text) || print<double>(value, text);
-  return text;
 }
 
 }  // namespace appkit

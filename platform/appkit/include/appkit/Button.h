@@ -1,24 +1,20 @@
 #pragma once
 
-#include <any>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "appkit/AppKitExport.h"
-#include "appkit/Selector.h"
 #include "appkit/View.h"
 
 namespace appkit {
 
-class Coder;
-
-// A push button: pressing it sends its action to its target.
+// A push button: pressing it sends its action to its target, with the button
+// (a std::shared_ptr<Object>) as the argument.
 class VELKAPPKIT_EXPORT Button : public View {
  public:
   Button() = default;
-  // Decodes "id", "title" and "action"; the target is connected by the
-  // storyboard.
+  // Decodes "title" and "action"; the storyboard connects the target.
   explicit Button(const Coder& coder);
 
   const std::string& title() const { return title_; }
@@ -28,17 +24,13 @@ class VELKAPPKIT_EXPORT Button : public View {
   const std::optional<Selector>& action() const { return action_; }
   void setAction(std::optional<Selector> action) { action_ = std::move(action); }
 
-  // The object the action goes to, held weakly; nullptr means the key
-  // window's responder chain.
-  std::shared_ptr<Object> target() const { return target_.lock(); }
+  // The object the action goes to, held weakly.
   void setTarget(const std::shared_ptr<Object>& target) { target_ = target; }
 
-  // Presses the button: sends the action, with the button as sender (a
-  // std::shared_ptr<Object>), through Application::sendAction(). Does nothing
-  // without an action.
-  void performClick(const std::any& sender);
+  // Sends the action to the target; nothing without either.
+  void press();
 
-  // Space and Return press the button; other keys go on.
+  // Space and Return without Command, Control or Option press the button.
   void keyDown(const Event& event) override;
   // A click presses the button.
   void mouseDown(const Event& event) override;

@@ -6,80 +6,108 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <typeindex>
+#include <type_traits>
 #include <typeinfo>
 
 #include "appkit/AppKitExport.h"
-#include "appkit/Selector.h"
+#include "appkit/Coder.h"
+#include "appkit/Object.h"
 
 namespace appkit {
 
-class Coder;
-class Object;
-
-// A class known by name: how to make an instance, its superclass, and the
-// table of selectors its instances respond to. Classes are registered once,
-// usually from a namespace-scope variable in the class's own .cpp (see
-// ClassBuilder), and stay registered for the life of the process. The registry
-// may be used from several threads.
+// A class known by name: how to make an instance from an archive's values,
+// and the table of the selectors its instances respond to. Register a class
+// once, from a namespace-scope variable of its own .cpp, so that it is known
+// as soon as its library is loaded:
+//
+//   const bool registered = appkit::Class::define<MyController>("MyController", {
+//       {"windowWillClose:", appkit::Class::action(&MyController::windowWillClose)}});
 class VELKAPPKIT_EXPORT Class {
  public:
-  // Runs a method on `receiver` (an instance of the class or a subclass) with
-  // the selector's argument; returns the method's result or an empty any.
+  // Runs a method on `receiver` with the selector's argument; returns its
+  // result or an empty any.
   using Method = std::function<std::any(Object& receiver, const std::any& argument)>;
-  // Makes a new instance from an archive's values; may return nullptr.
-  using Factory = std::function<std::shared_ptr<Object>(const Coder& coder)>;
-  using MethodTable = std::map<Selector, Method, std::less<>>;
+  using Methods = std::map<Selector, Method, std::less<>>;
+  using Factory = std::shared_ptr<Object> (*)(const Coder& coder);
 
-  // `superclass` is the C++ type of the superclass, or typeid(void) for a
-  // root class; it is looked up when needed, so the order in which classes
-  // register does not matter. `image` is an address inside the program or
-  // shared library that defines the class (see Bundle::forClass).
-  Class(std::string name, const std::type_info& type, const std::type_info& superclass,
-        Factory factory, MethodTable methods, const void* image);
-
-  // Adds `cls` to the registry. Returns false, registering nothing, when its
-  // name or its C++ type is registered already.
-  static bool registerClass(std::unique_ptr<Class> cls);
-
-  // The class registered under `name`; nullptr when there is none.
-  static const Class* named(std::string_view name);
-
-  // The class registered for exactly the C++ type `type`; nullptr when none.
-  static const Class* forType(const std::type_info& type);
-
-  const std::string& name() const { return name_; }
-
-  // The registered superclass; nullptr for a root class or when the
-  // superclass was never registered.
-  const Class* superclass() const;
-
-  // True when this class is `other` or inherits from it.
-  bool isSubclassOfClass(const Class& other) const;
-
-  // The method for `selector` in this class or its nearest superclass that
-  // has one; nullptr when none has.
-  const Method* methodForSelector(std::string_view selector) const;
-
-  bool instancesRespondToSelector(std::string_view selector) const {
-    return methodForSelector(selector) != nullptr;
+  // Registers T under `name` with `methods`, made with T(const Coder&) when
+  // it has that constructor. False, registering nothing (after a line on
+  // standard error), when the name or the type is registered already; never
+  // throws.
+  template <class T>
+  static bool define(const char* name, Methods methods) noexcept {
+    Factory factory = nullptr;
+    if constexpr (std::is_constructible_v<T, const Coder&>) {
+      factory = [](const Coder& coder) -> std::shared_ptr<Object> {
+        return std::make_shared<T>(coder);
+      };
+    }
+    return add(name, typeid(T), factory, std::move(methods), &Image<T>::anchor);
   }
 
-  // A new instance made from `coder`; nullptr when the class has no factory
-  // or its factory failed or threw.
+  // The method of `function`, a member function of T taking `const A&`: it
+  // runs the function when the argument holds an A, and does nothing else.
+  template <class T, class A>
+  static Method action(void (T::*function)(const A&)) {
+    return [function](Object& receiver, const std::any& argument) -> std::any {
+      if (const A* value = std::any_cast<A>(&argument)) {
+        (dynamic_cast<T&>(receiver).*function)(*value);
+      }
+      return {};
+    };
+  }
+
+  // Adds to `methods` the outlet `name` kept in `member`: the getter `name`
+  // and the setter "set<Name>:", which keeps a V and clears the outlet for
+  // anything else.
+  template <class T, class V>
+  static void outlet(Methods& methods, const std::string& name, std::weak_ptr<V> T::*member) {
+    methods[name] = [member](Object& receiver, const std::any&) -> std::any {
+      return std::shared_ptr<Object>((dynamic_cast<T&>(receiver).*member).lock());
+    };
+    methods[setterOf(name)] = [member](Object& receiver, const std::any& argument) -> std::any {
+      const auto* object = std::any_cast<std::shared_ptr<Object>>(&argument);
+      dynamic_cast<T&>(receiver).*member =
+          object != nullptr ? std::dynamic_pointer_cast<V>(*object) : nullptr;
+      return {};
+    };
+  }
+
+  // "setTable:" for the property "table".
+  static Selector setterOf(std::string_view property);
+
+  // The class registered under `name`, or for exactly the type `type`;
+  // nullptr when none is.
+  static const Class* named(std::string_view name);
+  static const Class* forType(const std::type_info& type);
+
+  // A new instance made from `coder`; nullptr when the class cannot be made
+  // or making it failed.
   std::shared_ptr<Object> instantiate(const Coder& coder) const;
+
+  // The method for `selector`; nullptr when the class has none.
+  const Method* method(std::string_view selector) const;
 
   // An address inside the program or shared library that registered the
   // class.
-  const void* imageAddress() const { return image_; }
+  const void* image() const { return image_; }
 
  private:
+  // Lives in the library that registers T; hidden, so that no other copy can
+  // stand in for it (see Bundle::forClass).
+  template <class T>
+  struct Image {
+    __attribute__((visibility("hidden"))) static inline const char anchor = 0;
+  };
+
+  static bool add(const char* name, const std::type_info& type, Factory factory, Methods methods,
+                  const void* image) noexcept;
+
   std::string name_;
-  std::type_index type_;
-  std::type_index superclass_;
-  Factory factory_;
-  MethodTable methods_;
-  const void* image_;
+  const std::type_info* type_ = nullptr;
+  Factory factory_ = nullptr;
+  Methods methods_;
+  const void* image_ = nullptr;
 };
 
 }  // namespace appkit

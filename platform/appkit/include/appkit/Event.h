@@ -20,8 +20,6 @@ enum class EventType : std::uint64_t { LeftMouseDown = 1, KeyDown = 10 };
 using EventMask = std::uint64_t;
 inline constexpr EventMask EventMaskLeftMouseDown = 1ULL << 1;
 inline constexpr EventMask EventMaskKeyDown = 1ULL << 10;
-inline constexpr EventMask EventMaskAny = ~0ULL;
-VELKAPPKIT_EXPORT EventMask EventMaskFromType(EventType type);
 
 // Modifier keys held during a key press.
 using EventModifierFlags = std::uint64_t;
@@ -30,43 +28,37 @@ inline constexpr EventModifierFlags EventModifierFlagControl = 1ULL << 18;
 inline constexpr EventModifierFlags EventModifierFlagOption = 1ULL << 19;
 inline constexpr EventModifierFlags EventModifierFlagCommand = 1ULL << 20;
 
-// One user input: a key press or a mouse press. Events are values; the
-// application dispatches them (Application::sendEvent), first to the local
-// monitors, then to a window.
+// One user input: a key press or a mouse press. The application dispatches
+// it, first to the local monitors, then to a window.
 class VELKAPPKIT_EXPORT Event {
  public:
   // Gets each matching event before it is dispatched. Returns the event to
   // dispatch (the same one or another), or nullopt to swallow it.
   using MonitorHandler = std::function<std::optional<Event>(const Event& event)>;
 
-  // A key press. `characters` is what the keys type; `charactersIgnoringModifiers`
-  // is the same without the modifiers' effect except Shift's ("C" for
-  // Option+Shift+C). Without `window` the press goes to the key window.
-  static Event keyEvent(EventModifierFlags modifierFlags, std::string characters,
-                        std::string charactersIgnoringModifiers,
-                        const std::shared_ptr<Window>& window = nullptr);
+  // A key press for the key window. `charactersIgnoringModifiers` is what
+  // the key types without the modifiers' effect except Shift's ("C" for
+  // Option+Shift+C).
+  static Event keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers);
 
   // A left mouse press on `view` (a control such as a button) in `window`.
   static Event mouseEvent(const std::shared_ptr<Window>& window, const std::shared_ptr<View>& view);
 
   EventType type() const { return type_; }
   EventModifierFlags modifierFlags() const { return modifierFlags_; }
-  // Empty for mouse events.
-  const std::string& characters() const { return characters_; }
   const std::string& charactersIgnoringModifiers() const { return charactersIgnoringModifiers_; }
-  // The window the event is for; nullptr when unset or gone.
+  // The window and the view a mouse event is for; nullptr for key events.
   std::shared_ptr<Window> window() const { return window_.lock(); }
-  // The view a mouse event hit; nullptr for key events.
   std::shared_ptr<View> view() const { return view_.lock(); }
 
   // Installs `handler` for the events of the types in `mask` that the
   // application dispatches from now on, after the monitors installed before
-  // it. Returns the monitor's token, for removeMonitor(). The handler (and all
-  // it holds) is kept until the monitor is removed.
+  // it. Returns the monitor's token, for removeMonitor(). The handler (and
+  // all it holds) is kept until the monitor is removed.
   static std::any addLocalMonitorForEventsMatchingMask(EventMask mask, MonitorHandler handler);
 
-  // Removes the monitor whose token is `monitor`; a handler that is running
-  // finishes. Does nothing for any other value, or a monitor removed already.
+  // Removes the monitor whose token is `monitor`; does nothing for any other
+  // value, or a monitor removed already.
   static void removeMonitor(const std::any& monitor);
 
  private:
@@ -74,7 +66,6 @@ class VELKAPPKIT_EXPORT Event {
 
   EventType type_ = EventType::KeyDown;
   EventModifierFlags modifierFlags_ = 0;
-  std::string characters_;
   std::string charactersIgnoringModifiers_;
   std::weak_ptr<Window> window_;
   std::weak_ptr<View> view_;

@@ -16,13 +16,12 @@ class Window;
 // host installs one with Application::setEventBackend().
 class VELKAPPKIT_EXPORT EventBackend {
  public:
-  virtual ~EventBackend();
+  virtual ~EventBackend() = default;
 
-  // `window` has come on screen or wants to be drawn again.
+  // `window` has come on screen.
   virtual void displayWindow(Window& window) = 0;
 
-  // `window` has left the screen (ordered out, closed, or released while on
-  // screen).
+  // `window` has left the screen (ordered out, closed, or released).
   virtual void windowDidOrderOut(Window& window) = 0;
 
   // Waits for the user's next input to the modal `window` and returns it as
@@ -41,19 +40,17 @@ class VELKAPPKIT_EXPORT EventBackend {
   // nobody would see a window, so its modal loop gets no input.
   static std::unique_ptr<EventBackend> automatic();
 
-  // The desktop plugin's entry point, an extern "C" function of that name:
-  // sets `backend` and returns true, or sets `error` to one line saying why no
-  // window can be opened and returns false.
+  // The desktop plugin's entry point, an extern "C" function of that name in
+  // libVelkAppKitQt.so beside this library: sets `backend` and returns true,
+  // or sets `error` to one line saying why no window can be opened.
   using DesktopPluginEntry = bool (*)(std::unique_ptr<EventBackend>& backend, std::string& error);
   static constexpr const char* DesktopPluginEntryName = "velkAppKitDesktopBackend";
 
  protected:
-  // A press of `key` (one character, or " ", "\r", "\t", "\x1b") for
-  // `window`. A letter is upper case exactly when Shift is among the flags (an
-  // upper-case letter adds Shift); with Control, a letter types its control
-  // character, while charactersIgnoringModifiers keeps the letter.
-  static Event keyPress(EventModifierFlags modifierFlags, std::string key,
-                        const std::shared_ptr<Window>& window);
+  // A press of `key` (one character, or " ", "\r", "\t", "\x1b") for the key
+  // window. A letter is upper case exactly when Shift is among the flags (an
+  // upper-case letter adds Shift).
+  static Event keyPress(EventModifierFlags modifierFlags, std::string key);
 
   // A click on the title bar's close button of `window`.
   static Event closeButtonClick(const std::shared_ptr<Window>& window);

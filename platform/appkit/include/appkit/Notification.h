@@ -3,20 +3,18 @@
 #include <memory>
 #include <string>
 
-#include "appkit/AppKitExport.h"
-
 namespace appkit {
 
 class Object;
 
 // A named announcement about an object, e.g. Window::WillCloseNotification
 // with the closing window; observers receive it as their selector's argument.
-class VELKAPPKIT_EXPORT Notification {
+class Notification {
  public:
-  Notification(std::string name, std::shared_ptr<Object> object);
+  Notification(std::string name, std::shared_ptr<Object> object)
+      : name_(std::move(name)), object_(std::move(object)) {}
 
   const std::string& name() const { return name_; }
-  // The object the notification is about; may be nullptr.
   const std::shared_ptr<Object>& object() const { return object_; }
 
  private:

@@ -3,26 +3,22 @@
 #include <string>
 
 #include "appkit/AppKitExport.h"
+#include "appkit/Coder.h"
 #include "appkit/Object.h"
 
 namespace appkit {
 
-class Coder;
-
-// One column of a table view, told apart by its identifier or header title.
+// One column of a table view, told apart by its header title.
 class VELKAPPKIT_EXPORT TableColumn : public Object {
  public:
-  explicit TableColumn(std::string identifier = {});
-  // Decodes "id" as the identifier and "title".
-  explicit TableColumn(const Coder& coder);
+  TableColumn() = default;
+  // Decodes "title".
+  explicit TableColumn(const Coder& coder) : title_(coder.decodeString("title").value_or("")) {}
 
-  const std::string& identifier() const { return identifier_; }
-  // The header title.
   const std::string& title() const { return title_; }
   void setTitle(std::string title) { title_ = std::move(title); }
 
  private:
-  std::string identifier_;
   std::string title_;
 };
 

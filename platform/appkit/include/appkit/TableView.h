@@ -3,54 +3,48 @@
 #include <any>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "appkit/AppKitExport.h"
+#include "appkit/TableColumn.h"
 #include "appkit/View.h"
 
 namespace appkit {
 
-class Coder;
-class TableColumn;
-class TableViewDataSource;
-
-// A table of rows in titled columns. It holds no cell values: it asks its data
-// source for them each time it is drawn.
+// A table of rows in titled columns. It holds no cell values: it asks its
+// data source for them, through the selectors "numberOfRowsInTableView:"
+// (argument: the table, a std::shared_ptr<TableView>; result: std::int64_t)
+// and "tableView:objectValueForTableColumn:row:" (argument: a CellRequest;
+// result: the cell's value).
 class VELKAPPKIT_EXPORT TableView : public View {
  public:
+  struct CellRequest {
+    std::shared_ptr<TableView> tableView;
+    std::shared_ptr<TableColumn> tableColumn;
+    std::int64_t row = 0;
+  };
+
   TableView() = default;
-  explicit TableView(const Coder& coder);
+  explicit TableView(const Coder& coder) : View(coder) {}
 
   const std::vector<std::shared_ptr<TableColumn>>& tableColumns() const { return columns_; }
-  // Adds `column` at the right end; nullptr is ignored.
-  void addTableColumn(const std::shared_ptr<TableColumn>& column);
+  void addTableColumn(const std::shared_ptr<TableColumn>& column) { columns_.push_back(column); }
 
-  // The delegate, held weakly; nullptr when unset or gone.
-  std::shared_ptr<Object> delegate() const { return delegate_.lock(); }
+  // The delegate and the data source, held weakly.
   void setDelegate(const std::shared_ptr<Object>& delegate) { delegate_ = delegate; }
+  void setDataSource(const std::shared_ptr<Object>& dataSource) { dataSource_ = dataSource; }
 
-  // The data source, held weakly; nullptr when unset or gone.
-  std::shared_ptr<TableViewDataSource> dataSource() const { return dataSource_.lock(); }
-  void setDataSource(const std::shared_ptr<TableViewDataSource>& dataSource) {
-    dataSource_ = dataSource;
-  }
-
-  // The data source's row count; 0 without a data source or for a negative
-  // count.
+  // The data source's row count; 0 without a data source that gives one.
   std::int64_t numberOfRows();
 
   // The data source's value for the cell; empty without a data source or
   // outside the rows.
   std::any objectValue(const std::shared_ptr<TableColumn>& column, std::int64_t row);
 
-  // Has the window draw the table again with the data source's current rows.
-  void reloadData();
-
  private:
   std::vector<std::shared_ptr<TableColumn>> columns_;
   std::weak_ptr<Object> delegate_;
-  std::weak_ptr<TableViewDataSource> dataSource_;
+  std::weak_ptr<Object> dataSource_;
 };
 
 }  // namespace appkit

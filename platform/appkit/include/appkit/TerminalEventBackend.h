@@ -6,6 +6,8 @@
 #include "appkit/AppKitExport.h"
 #include "appkit/EventBackend.h"
 
+struct screen;  // ncurses' SCREEN
+
 namespace appkit {
 
 // Full-screen windows on the terminal of standard input and output
@@ -22,7 +24,7 @@ namespace appkit {
 // standard error and no input is left.
 class VELKAPPKIT_EXPORT TerminalEventBackend : public EventBackend {
  public:
-  TerminalEventBackend();
+  TerminalEventBackend() = default;
   ~TerminalEventBackend() override;
   TerminalEventBackend(const TerminalEventBackend&) = delete;
   TerminalEventBackend& operator=(const TerminalEventBackend&) = delete;
@@ -32,8 +34,15 @@ class VELKAPPKIT_EXPORT TerminalEventBackend : public EventBackend {
   std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) override;
 
  private:
-  class Screen;
-  std::unique_ptr<Screen> screen_;
+  // Sets the screen up when a window first needs it; true when it can be
+  // drawn on.
+  bool resume();
+  // Gives the terminal back while no window is on screen.
+  void suspend();
+
+  ::screen* screen_ = nullptr;
+  bool active_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace appkit

@@ -31,7 +31,7 @@ class VELKAPPKIT_EXPORT TextEventBackend : public EventBackend {
   TextEventBackend(std::istream& input, std::ostream& output);
 
   void displayWindow(Window& window) override;
-  void windowDidOrderOut(Window& window) override;
+  void windowDidOrderOut(Window& /*window*/) override {}
   std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) override;
 
  private:

@@ -1,55 +1,39 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "appkit/AppKitExport.h"
-#include "appkit/Responder.h"
+#include "appkit/Object.h"
 
 namespace appkit {
 
 class Coder;
-class ViewController;
+class Event;
 class Window;
 
 // A rectangle of a window's content, with subviews. Views are owned by their
-// superview (the root view by its view controller or window); the links back
-// up are weak.
-class VELKAPPKIT_EXPORT View : public Responder {
+// superview (the root view by its view controller); the links back up are
+// weak.
+class VELKAPPKIT_EXPORT View : public Object {
  public:
-  // A width and a height in points.
-  struct Size {
-    int width = 0;
-    int height = 0;
-  };
-
   View() = default;
-  // Decodes "id" as the identifier and "width" and "height" (whole numbers)
-  // as the frame size; throws std::invalid_argument for a size that is not a
-  // whole number from 0 to 10000.
+  // Decodes "width" and "height" (whole numbers of points, 0 to 10000) as
+  // the frame size; throws std::invalid_argument for any other text.
   explicit View(const Coder& coder);
 
-  const std::string& identifier() const { return identifier_; }
-  void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
-
-  // The size of the view's frame; 0 by 0 when none was given.
-  const Size& frameSize() const { return frameSize_; }
+  // The frame size in points; 0 where none was given.
+  int width() const { return width_; }
+  int height() const { return height_; }
 
   // The window the view is in, through its superviews; nullptr when none.
   std::shared_ptr<Window> window() const;
 
-  // nullptr for a root view.
-  std::shared_ptr<View> superview() const { return superview_.lock(); }
   const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
-
-  // Adds `view` as the last subview, taking it from its previous superview.
-  // Does nothing for nullptr, this view itself or one of its superviews.
+  // Adds `view`, which has no superview yet, as the last subview.
   void addSubview(const std::shared_ptr<View>& view);
 
-  // The view that keyboard focus moves to from this one (weak); nullptr when
-  // unset or gone.
-  std::shared_ptr<View> nextKeyView() const { return nextKeyView_.lock(); }
+  // The view that keyboard focus moves to from this one.
   void setNextKeyView(const std::shared_ptr<View>& view) { nextKeyView_ = view; }
 
   // Whether assistive technology (and keyboard focus) is on this view; a
@@ -57,20 +41,19 @@ class VELKAPPKIT_EXPORT View : public Responder {
   bool isAccessibilityFocused() const { return accessibilityFocused_; }
   void setAccessibilityFocused(bool focused) { accessibilityFocused_ = focused; }
 
-  // The view controller whose view this is, else the superview, else the
-  // window.
-  std::shared_ptr<Responder> nextResponder() const override;
+  // A key press while this is the window's first responder; a mouse press
+  // on this view. Both do nothing here.
+  virtual void keyDown(const Event& /*event*/) {}
+  virtual void mouseDown(const Event& /*event*/) {}
 
  private:
-  friend class ViewController;
   friend class Window;
 
-  std::string identifier_;
-  Size frameSize_;
+  int width_ = 0;
+  int height_ = 0;
   std::weak_ptr<View> superview_;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> nextKeyView_;
-  std::weak_ptr<ViewController> viewController_;
   std::weak_ptr<Window> window_;  // set on a window's content view only
   bool accessibilityFocused_ = false;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <any>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +16,6 @@ class Window;
 // now) and its buttons.
 struct VELKAPPKIT_EXPORT WindowContents {
   std::string title;
-  // The content view's frame size in points; 0 where it has none.
   int width = 0;
   int height = 0;
   bool hasTable = false;
@@ -30,14 +28,12 @@ struct VELKAPPKIT_EXPORT WindowContents {
   // one of them.
   int focusedButton = -1;
 
+  // A cell shows a std::string as it is, an int in decimal, anything else
+  // (and nothing) as an empty text.
   static WindowContents of(Window& window);
 
   // Per column, the widest display width of its title and its cells.
   std::vector<int> columnWidths() const;
-
-  // How a cell value shows: a string as it is, an integer or floating-point
-  // number in decimal, anything else (and nothing) as an empty text.
-  static std::string cellText(const std::any& value);
 };
 
 }  // namespace appkit

@@ -3,19 +3,18 @@
 #include <memory>
 
 #include "appkit/AppKitExport.h"
-#include "appkit/Responder.h"
+#include "appkit/Coder.h"
+#include "appkit/Object.h"
+#include "appkit/ViewController.h"
 
 namespace appkit {
 
-class Coder;
-class ViewController;
-
 // The controller a storyboard makes for a window scene; it holds the scene's
 // content view controller.
-class VELKAPPKIT_EXPORT WindowController : public Responder {
+class VELKAPPKIT_EXPORT WindowController : public Object {
  public:
   WindowController() = default;
-  explicit WindowController(const Coder& coder);
+  explicit WindowController(const Coder& /*coder*/) {}
 
   // nullptr when the scene has none.
   std::shared_ptr<ViewController> contentViewController() const { return contentViewController_; }

@@ -1,7 +1,0 @@
-#include "appkit/TableViewDataSource.h"
-
-namespace appkit {
-
-TableViewDataSource::~TableViewDataSource() = default;
-
-}  // namespace appkit
