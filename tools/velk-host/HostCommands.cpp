@@ -1,7 +1,10 @@
 #include "HostCommands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <iomanip>
@@ -12,7 +15,9 @@
 #include <vector>
 
 #include "CertificateFile.h"
+#include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/VelkHexUtility.h"
+#include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
 #include "VelkUpdateReminder/VelkCertificateHistorySave.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
@@ -32,22 +37,10 @@ int failed(const std::string& message) {
   return 1;
 }
 
-// Releases the controller's lock when it goes, on every way out.
-struct Unlock {
-  void operator()(Controller* controller) const { controller->unlock(); }
-};
-using HeldLock = std::unique_ptr<Controller, Unlock>;
-
-// Takes the controller's lock with the framework's wait; empty (after the
-// message, which begins with `consequence`) when another process keeps it.
-HeldLock takeLock(Controller& controller, const std::string& consequence = "") {
-  if (!controller.lock(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT)) {
-    failed(consequence + "the history is locked by another process (waited " +
-           std::to_string(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT / 1000) +
-           " s): " + VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath());
-    return nullptr;
-  }
-  return HeldLock(&controller);
+std::string lockedMessage() {
+  return "the history is locked by another process (waited " +
+         std::to_string(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT / 1000) +
+         " s): " + VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath();
 }
 
 std::string dayOf(const foundation::Date& date) {
@@ -55,6 +48,51 @@ std::string dayOf(const foundation::Date& date) {
   formatter.setDateFormat("yyyy-MM-dd");
   return formatter.string(date);
 }
+
+// The rest of the file from `offset` on.
+std::string readFrom(int fd, off_t offset) {
+  std::string text;
+  std::array<char, 65536> buffer{};
+  for (ssize_t got = 1; fd >= 0 && got > 0; offset += got) {
+    got = ::pread(fd, buffer.data(), buffer.size(), offset);
+    text.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+  }
+  return text;
+}
+
+// What the log shows of what this process does from now on. A recording
+// tells its host nothing, but each of its log lines carries the ids of the
+// process and thread that wrote it, so those lines say what it did, whatever
+// other processes do meanwhile. The log file open now is read from where it
+// ends now (the file it has become, should the log rotate meanwhile), then
+// the log as it is afterwards when that is another file.
+class LogWatch {
+ public:
+  LogWatch()
+      : path_(VelkLog::getLogFilePath(LogFilePrefix::VELK_UPDATE_REMINDER)),
+        file_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)),
+        end_(file_.valid() ? ::lseek(file_.get(), 0, SEEK_END) : 0) {}
+
+  // Whether this thread has logged a line for `origin` (Class.operation)
+  // with the message `message` since the watch began.
+  bool logged(const std::string& origin, const std::string& message) const {
+    std::string text = readFrom(file_.get(), end_);
+    const FileDescriptor now(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat before {};
+    struct stat after {};
+    if (::fstat(now.get(), &after) == 0 &&
+        (::fstat(file_.get(), &before) != 0 || before.st_ino != after.st_ino)) {
+      text += readFrom(now.get(), 0);
+    }
+    const std::string ids = std::to_string(::getpid()) + ":" + std::to_string(::gettid());
+    return text.find(" " + ids + " " + origin + " |" + message + "\n") != std::string::npos;
+  }
+
+ private:
+  std::string path_;
+  FileDescriptor file_;
+  off_t end_;
+};
 
 void printRecords(Controller& controller, std::ostream& out) {
   const Controller::InfoList records = controller.getCertificateHistoryInfoList();
@@ -78,10 +116,10 @@ void printRecords(Controller& controller, std::ostream& out) {
 // `serial`.
 int printHistory(std::ostream& out, const std::string& dcClass = "", const std::string& serial = "",
                  bool* found = nullptr) {
+  // The controller's destructor releases the lock on every way out.
   Controller controller;
-  const HeldLock held = takeLock(controller);
-  if (!held) {
-    return 1;
+  if (!controller.lock(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT)) {
+    return failed(lockedMessage());
   }
   const std::string path = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
   if (!controller.isExists()) {
@@ -91,11 +129,9 @@ int printHistory(std::ostream& out, const std::string& dcClass = "", const std::
   if (!controller.readFile(VelkUpdateReminderCommon::HISTORY_MAX_COUNT)) {
     return failed("cannot read the history " + path);
   }
-  if (found != nullptr) {
-    *found = false;
-    for (const auto& info : controller.getCertificateHistoryInfoList()) {
-      *found = *found || (info->getDcClass() == dcClass && info->getSerialNumber() == serial);
-    }
+  for (const auto& info : found != nullptr ? controller.getCertificateHistoryInfoList()
+                                            : Controller::InfoList()) {
+    *found = *found || (info->getDcClass() == dcClass && info->getSerialNumber() == serial);
   }
   out << "history: " << path << '\n';
   printRecords(controller, out);
@@ -113,8 +149,9 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
     return failed(kNotRecorded + error.what());
   }
 
-  // What the recording will refuse is refused here first, before anything
-  // in the data folder is made or touched; the recording reports nothing.
+  // What the recording will refuse is refused here first, with the reason,
+  // before anything in the data folder is made or touched; what it reads is
+  // what the messages name.
   std::string serial;
   std::string expires;
   try {
@@ -131,16 +168,12 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
     return failed(kNotRecorded + path + " is not a certificate the parser accepts (" +
                   error.what() + ")");
   }
-  // The lock is waited for once, here, so that a lock kept elsewhere is told
-  // apart from a failed recording; the recording then finds it free.
-  {
-    Controller controller;
-    if (!takeLock(controller, kNotRecorded)) {
-      return 1;
-    }
-  }
 
+  const LogWatch log;
   VelkCertificateHistorySave::saveFile(dcClass, der);
+  if (log.logged("VelkCertificateHistorySave.saveFile(dcClass:dcInfo:)", " *** lock error *** ")) {
+    return failed(kNotRecorded + lockedMessage());
+  }
 
   // The history afterwards tells what became of the certificate.
   std::ostringstream history;
@@ -169,9 +202,8 @@ int HostCommands::list() { return printHistory(std::cout); }
 
 int HostCommands::reminder(bool on) {
   Controller controller;
-  const HeldLock held = takeLock(controller);
-  if (!held) {
-    return 1;
+  if (!controller.lock(VelkUpdateReminderCommon::PROCCESS_LOCL_WAIT)) {
+    return failed(lockedMessage());
   }
   const std::string path = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
   if (!controller.isExists() && !controller.createNewCertificateFile()) {
