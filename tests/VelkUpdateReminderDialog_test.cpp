@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,8 +66,8 @@ TEST_F(DialogTest, TableShowsHListByColumnTitle) {
   const auto& columns = table->tableColumns();
   ASSERT_EQ(columns.size(), 3U);
   // Another title, or no column: the integer 0. Outside hList: nothing.
-  auto other = std::make_shared<appkit::TableColumn>();
-  other->setTitle("種類");
+  auto other = std::make_shared<appkit::TableColumn>(
+      appkit::Coder(std::map<std::string, std::string, std::less<>>{{"title", "種類"}}));
   EXPECT_EQ(std::any_cast<int>(dialog->tableView(*table, other, 1)), 0);
   EXPECT_EQ(std::any_cast<int>(dialog->tableView(*table, nullptr, 0)), 0);
   EXPECT_FALSE(dialog->tableView(*table, columns[0], 2).has_value());

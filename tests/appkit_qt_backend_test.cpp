@@ -176,8 +176,8 @@ class AltCBackend : public appkit::EventBackend {
     QTimer::singleShot(0, [] { QTest::keyClick(reminderWindow(), Qt::Key_C, Qt::AltModifier); });
   }
   void windowDidOrderOut(appkit::Window& window) override { desktop_->windowDidOrderOut(window); }
-  std::optional<appkit::Event> nextEvent(const std::shared_ptr<appkit::Window>& window) override {
-    return desktop_->nextEvent(window);
+  bool handleNextInput(const std::shared_ptr<appkit::Window>& window) override {
+    return desktop_->handleNextInput(window);
   }
 
  private:

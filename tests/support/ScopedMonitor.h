@@ -1,30 +1,25 @@
 #pragma once
 
 #include <any>
-#include <functional>
 
 #include "appkit/Event.h"
 
 namespace velktest {
 
-// A local event monitor of the application, installed for the object's
-// lifetime. Monitors see events in the order they were installed, so one made
-// before a window's own sees the window's events first.
+// A local monitor of the application's key presses, installed for the
+// object's lifetime. Monitors see key presses in the order they were
+// installed, so one made before a window's own sees them first.
 class ScopedMonitor {
  public:
-  explicit ScopedMonitor(appkit::Event::MonitorHandler handler,
-                         appkit::EventMask mask = appkit::EventMaskKeyDown |
-                                                  appkit::EventMaskLeftMouseDown);
-  ~ScopedMonitor();
+  explicit ScopedMonitor(appkit::Event::MonitorHandler handler)
+      : token_(appkit::Event::addLocalMonitorForEventsMatchingMask(appkit::EventMaskKeyDown,
+                                                                   std::move(handler))) {}
+  ~ScopedMonitor() { appkit::Event::removeMonitor(token_); }
   ScopedMonitor(const ScopedMonitor&) = delete;
   ScopedMonitor& operator=(const ScopedMonitor&) = delete;
 
  private:
   std::any token_;
 };
-
-// A monitor that runs `action` once, when the first key press or click
-// arrives (i.e. while a modal window is up), and passes every event on.
-ScopedMonitor onFirstEvent(std::function<void()> action);
 
 }  // namespace velktest

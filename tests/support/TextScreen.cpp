@@ -2,15 +2,31 @@
 
 #include <iterator>
 #include <memory>
+#include <utility>
 
 #include "appkit/Application.h"
 #include "appkit/TextEventBackend.h"
 
 namespace velktest {
 
+class TextScreen::Backend : public appkit::TextEventBackend {
+ public:
+  explicit Backend(TextScreen& screen)
+      : appkit::TextEventBackend(screen.input_, screen.output_), screen_(screen) {}
+
+  void displayWindow(appkit::Window& window) override {
+    appkit::TextEventBackend::displayWindow(window);
+    if (auto action = std::exchange(screen_.whenShown_, nullptr)) {
+      action();
+    }
+  }
+
+ private:
+  TextScreen& screen_;
+};
+
 TextScreen::TextScreen() {
-  appkit::Application::shared().setEventBackend(
-      std::make_unique<appkit::TextEventBackend>(input_, output_));
+  appkit::Application::shared().setEventBackend(std::make_unique<Backend>(*this));
 }
 
 TextScreen::~TextScreen() { appkit::Application::shared().setEventBackend(nullptr); }

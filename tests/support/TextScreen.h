@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -20,13 +21,19 @@ class TextScreen {
   void type(const std::string& input);
   // The input not read so far.
   std::string unreadInput();
-
   // Everything drawn so far.
   std::string output() const { return output_.str(); }
 
+  // Runs `action` once, when the next window has come on screen and before
+  // it reads any input.
+  void whenShown(std::function<void()> action) { whenShown_ = std::move(action); }
+
  private:
+  class Backend;
+
   std::istringstream input_;
   std::ostringstream output_;
+  std::function<void()> whenShown_;
 };
 
 }  // namespace velktest

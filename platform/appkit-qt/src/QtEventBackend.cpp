@@ -54,9 +54,8 @@ void QtEventBackend::windowDidOrderOut(appkit::Window& window) {
   }
 }
 
-std::optional<appkit::Event> QtEventBackend::nextEvent(
-    const std::shared_ptr<appkit::Window>& window) {
-  if (windows_.find(window.get()) == windows_.end()) {
+bool QtEventBackend::handleNextInput(const std::shared_ptr<appkit::Window>& window) {
+  if (!windows_.contains(window.get())) {
     displayWindow(*window);
   }
   while (received_.empty()) {
@@ -68,21 +67,15 @@ std::optional<appkit::Event> QtEventBackend::nextEvent(
   const Received next = received_.front();
   received_.pop_front();
   auto target = next.window.lock();
-  if (target == nullptr) {
-    target = window;
+  if (next.input.kind == QtWindowInput::Kind::KeyPress) {
+    return typeKey(next.input.modifierFlags, next.input.key);
   }
-  switch (next.input.kind) {
-    case QtWindowInput::Kind::ButtonClick:
-      if (auto button = next.input.button.lock()) {
-        return appkit::Event::mouseEvent(target, button);
-      }
-      return nextEvent(window);
-    case QtWindowInput::Kind::CloseButton:
-      return closeButtonClick(target);
-    case QtWindowInput::Kind::KeyPress:
-      break;
+  if (auto button = next.input.button.lock()) {
+    button->press();
+  } else if (next.input.kind == QtWindowInput::Kind::CloseButton) {
+    (target != nullptr ? target : window)->performClose();
   }
-  return keyPress(next.input.modifierFlags, next.input.key);
+  return true;
 }
 
 void QtEventBackend::received(const std::weak_ptr<appkit::Window>& window,

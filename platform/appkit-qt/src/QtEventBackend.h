@@ -15,9 +15,9 @@ class QEventLoop;
 
 // Real windows drawn with Qt 6 Widgets. Waiting for input runs a nested Qt
 // event loop until the user does something in a window; that is then handed
-// to the application as an appkit event (a key press with its modifier flags,
-// Alt as Option; a click on a button; the title bar's close button as a click
-// on the window's close button).
+// to the application: a key press as an appkit key press with its modifier
+// flags (Alt as Option), a click on a button as its press, the title bar's
+// close button as the window's performClose().
 //
 // A host that has a QApplication keeps it and its windows; the reminder's
 // window is modal over them. Otherwise the backend makes a QApplication when
@@ -34,7 +34,7 @@ class QtEventBackend : public appkit::EventBackend {
 
   void displayWindow(appkit::Window& window) override;
   void windowDidOrderOut(appkit::Window& window) override;
-  std::optional<appkit::Event> nextEvent(const std::shared_ptr<appkit::Window>& window) override;
+  bool handleNextInput(const std::shared_ptr<appkit::Window>& window) override;
 
  private:
   void received(const std::weak_ptr<appkit::Window>& window, const QtWindowInput& input);
@@ -49,5 +49,5 @@ class QtEventBackend : public appkit::EventBackend {
     QtWindowInput input;
   };
   std::deque<Received> received_;
-  QEventLoop* waiting_ = nullptr;  // the nested loop running in nextEvent()
+  QEventLoop* waiting_ = nullptr;  // the nested loop running in handleNextInput()
 };

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <iostream>
 #include <utility>
 
 #include "appkit/EventBackend.h"
@@ -30,15 +28,8 @@ ModalResponse Application::runModalForWindow(const std::shared_ptr<Window>& wind
   stopped_ = false;
   window->makeKeyAndOrderFront();
   while (!stopped_) {
-    std::optional<Event> event = backend_ != nullptr ? backend_->nextEvent(window) : std::nullopt;
-    if (!event) {
+    if (backend_ == nullptr || !backend_->handleNextInput(window)) {
       return ModalResponseAbort;
-    }
-    try {
-      sendEvent(*event);
-    } catch (const std::exception& error) {
-      // As on the platform: a failing handler costs its event, not the loop.
-      std::cerr << "appkit: exception while handling an event: " << error.what() << '\n';
     }
   }
   return ModalResponseStop;
@@ -52,18 +43,14 @@ void Application::terminate(const std::any& /*sender*/) {
 
 void Application::sendEvent(const Event& event) {
   std::optional<Event> current = event;
-  const EventMask type = EventMask{1} << static_cast<std::uint64_t>(event.type());
   const auto monitors = monitors_;  // handlers may add or remove monitors
   for (const auto& monitor : monitors) {
-    if ((monitor->mask & type) != 0) {
-      current = monitor->handler(*current);
-      if (!current) {
-        return;
-      }
+    current = monitor->handler(*current);
+    if (!current) {
+      return;
     }
   }
-  auto window = current->type() == EventType::KeyDown ? keyWindow() : current->window();
-  if (window != nullptr) {
+  if (auto window = keyWindow()) {
     window->sendEvent(*current);
   }
 }

@@ -25,6 +25,4 @@ void Button::keyDown(const Event& event) {
   }
 }
 
-void Button::mouseDown(const Event& /*event*/) { press(); }
-
 }  // namespace appkit

@@ -16,6 +16,17 @@ std::deque<Class>& registry() {
   return classes;
 }
 
+template <class Matches>
+const Class* find(Matches matches) {
+  const std::lock_guard<std::mutex> guard(registryMutex);
+  for (const Class& cls : registry()) {
+    if (matches(cls)) {
+      return &cls;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods,
@@ -47,23 +58,11 @@ Selector Class::setterOf(std::string_view property) {
 }
 
 const Class* Class::named(std::string_view name) {
-  const std::lock_guard<std::mutex> guard(registryMutex);
-  for (const Class& cls : registry()) {
-    if (cls.name_ == name) {
-      return &cls;
-    }
-  }
-  return nullptr;
+  return find([&](const Class& cls) { return cls.name_ == name; });
 }
 
 const Class* Class::forType(const std::type_info& type) {
-  const std::lock_guard<std::mutex> guard(registryMutex);
-  for (const Class& cls : registry()) {
-    if (*cls.type_ == type) {
-      return &cls;
-    }
-  }
-  return nullptr;
+  return find([&](const Class& cls) { return *cls.type_ == type; });
 }
 
 std::shared_ptr<Object> Class::instantiate(const Coder& coder) const {

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "appkit/Application.h"
 #include "appkit/Button.h"
 #include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
@@ -87,7 +88,7 @@ std::unique_ptr<EventBackend> EventBackend::automatic() {
   return nullptr;
 }
 
-Event EventBackend::keyPress(EventModifierFlags modifierFlags, std::string key) {
+bool EventBackend::typeKey(EventModifierFlags modifierFlags, std::string key) {
   if (key.size() == 1 && std::isalpha(static_cast<unsigned char>(key[0])) != 0) {
     const auto letter = static_cast<unsigned char>(key[0]);
     if (std::isupper(letter) != 0) {
@@ -96,27 +97,25 @@ Event EventBackend::keyPress(EventModifierFlags modifierFlags, std::string key) 
     const bool shift = (modifierFlags & EventModifierFlagShift) != 0;
     key[0] = static_cast<char>(shift ? std::toupper(letter) : std::tolower(letter));
   }
-  return Event::keyEvent(modifierFlags, std::move(key));
+  Application::shared().sendEvent(Event::keyEvent(modifierFlags, std::move(key)));
+  return true;
 }
 
-Event EventBackend::closeButtonClick(const std::shared_ptr<Window>& window) {
-  return Event::mouseEvent(window, window->standardWindowButton(WindowButton::CloseButton));
-}
-
-std::optional<Event> EventBackend::focusedButtonClick(const std::shared_ptr<Window>& window) {
+bool EventBackend::clickFocusedButton(const std::shared_ptr<Window>& window) {
   auto button = std::dynamic_pointer_cast<Button>(window->firstResponder());
-  if (button == nullptr) {
-    return std::nullopt;
+  if (button != nullptr) {
+    button->press();
   }
-  return Event::mouseEvent(window, button);
+  return button != nullptr;
 }
 
-std::optional<Event> EventBackend::endOfInput(const std::shared_ptr<Window>& window) {
+bool EventBackend::endOfInput(const std::shared_ptr<Window>& window) {
   if (closedAtEndOfInput_.lock() == window) {
-    return std::nullopt;
+    return false;
   }
   closedAtEndOfInput_ = window;
-  return closeButtonClick(window);
+  window->performClose();
+  return true;
 }
 
 }  // namespace appkit

@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-#include "DisplayWidth.h"
 #include "appkit/Window.h"
 #include "appkit/WindowContents.h"
 
@@ -41,7 +40,7 @@ std::string utf8(wint_t code) {
 // Writes `text` at (y, x), cut to `width` columns and padded to them.
 void put(int y, int x, std::string_view text, int width) {
   if (width > 0) {
-    mvaddstr(y, x, fitToWidth(text, width).c_str());
+    mvaddstr(y, x, WindowContents::fitToWidth(text, width).c_str());
   }
 }
 
@@ -97,7 +96,7 @@ void TerminalEventBackend::displayWindow(Window& window) {
   const WindowContents contents = WindowContents::of(window);
   erase();
   attron(A_BOLD);
-  const int titleWidth = std::min(displayWidth(contents.title), COLS);
+  const int titleWidth = std::min(WindowContents::displayWidth(contents.title), COLS);
   put(0, (COLS - titleWidth) / 2, contents.title, titleWidth);
   attroff(A_BOLD);
   int y = 2;
@@ -114,23 +113,23 @@ void TerminalEventBackend::displayWindow(Window& window) {
       --*widest;
     }
     const int x = std::max(0, (COLS - tableWidth()) / 2);
-    mvaddstr(y++, x, tableRule(widths, "┌", "─", "┬", "┐").c_str());
-    mvaddstr(y++, x, tableRow(widths, contents.columns, "│").c_str());
-    mvaddstr(y++, x, tableRule(widths, "├", "─", "┼", "┤").c_str());
+    mvaddstr(y++, x, WindowContents::tableRule(widths, "┌", "─", "┬", "┐").c_str());
+    mvaddstr(y++, x, WindowContents::tableRow(widths, contents.columns, "│").c_str());
+    mvaddstr(y++, x, WindowContents::tableRule(widths, "├", "─", "┼", "┤").c_str());
     for (std::size_t row = 0; row < contents.rows.size() && y < LINES - 4; ++row) {
-      mvaddstr(y++, x, tableRow(widths, contents.rows[row], "│").c_str());
+      mvaddstr(y++, x, WindowContents::tableRow(widths, contents.rows[row], "│").c_str());
     }
-    mvaddstr(y++, x, tableRule(widths, "└", "─", "┴", "┘").c_str());
+    mvaddstr(y++, x, WindowContents::tableRule(widths, "└", "─", "┴", "┘").c_str());
   }
   y += 1;
   int buttonsWidth = 0;
   for (const auto& title : contents.buttons) {
-    buttonsWidth += displayWidth("[ " + title + " ]") + (buttonsWidth == 0 ? 0 : 3);
+    buttonsWidth += WindowContents::displayWidth("[ " + title + " ]") + (buttonsWidth == 0 ? 0 : 3);
   }
   int x = std::max(0, (COLS - buttonsWidth) / 2);
   for (std::size_t i = 0; i < contents.buttons.size(); ++i) {
     const std::string label = "[ " + contents.buttons[i] + " ]";
-    const int width = std::min(displayWidth(label), std::max(0, COLS - x));
+    const int width = std::min(WindowContents::displayWidth(label), std::max(0, COLS - x));
     attr_set(static_cast<int>(i) == contents.focusedButton ? A_REVERSE : A_NORMAL, 0, nullptr);
     put(y, x, label, width);
     x += width + 3;
@@ -143,9 +142,9 @@ void TerminalEventBackend::displayWindow(Window& window) {
 
 void TerminalEventBackend::windowDidOrderOut(Window& /*window*/) { suspend(); }
 
-std::optional<Event> TerminalEventBackend::nextEvent(const std::shared_ptr<Window>& window) {
+bool TerminalEventBackend::handleNextInput(const std::shared_ptr<Window>& window) {
   if (!resume()) {
-    return std::nullopt;
+    return false;
   }
   for (;;) {
     wint_t key = 0;
@@ -155,7 +154,7 @@ std::optional<Event> TerminalEventBackend::nextEvent(const std::shared_ptr<Windo
     }
     if (kind == KEY_CODE_YES) {
       if (key == KEY_ENTER) {
-        return keyPress(0, "\r");
+        return typeKey(0, "\r");
       }
       if (key == KEY_RESIZE) {
         displayWindow(*window);
@@ -168,20 +167,22 @@ std::optional<Event> TerminalEventBackend::nextEvent(const std::shared_ptr<Windo
       const int nextKind = get_wch(&next);
       timeout(-1);
       if (nextKind == OK && next > 0x20 && next != 0x7F) {
-        return keyPress(EventModifierFlagOption, utf8(next));
+        return typeKey(EventModifierFlagOption, utf8(next));
       }
-      return closeButtonClick(window);
+      window->performClose();
+      return true;
     }
     if (key == kControlW) {
-      return closeButtonClick(window);
+      window->performClose();
+      return true;
     }
     if (key == '\r' || key == '\n') {
-      return keyPress(0, "\r");
+      return typeKey(0, "\r");
     }
     if (key >= 1 && key <= 26 && key != '\t') {
-      return keyPress(EventModifierFlagControl, std::string(1, static_cast<char>('a' + key - 1)));
+      return typeKey(EventModifierFlagControl, std::string(1, static_cast<char>('a' + key - 1)));
     }
-    return keyPress(0, utf8(key));
+    return typeKey(0, utf8(key));
   }
 }
 

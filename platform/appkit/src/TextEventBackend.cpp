@@ -6,7 +6,6 @@
 #include <string_view>
 #include <utility>
 
-#include "DisplayWidth.h"
 #include "appkit/Window.h"
 #include "appkit/WindowContents.h"
 
@@ -18,12 +17,12 @@ namespace {
 // modifiers' flags and the key; nothing for any other word.
 std::optional<std::pair<EventModifierFlags, std::string>> parseKeyPress(std::string_view word) {
   static const std::map<std::string_view, EventModifierFlags> kModifiers = {
-      {"alt", EventModifierFlagOption},      {"option", EventModifierFlagOption},
-      {"shift", EventModifierFlagShift},     {"cmd", EventModifierFlagCommand},
-      {"command", EventModifierFlagCommand}, {"ctrl", EventModifierFlagControl},
-      {"control", EventModifierFlagControl}};
-  static const std::map<std::string_view, std::string_view> kNamedKeys = {
-      {"space", " "}, {"enter", "\r"}, {"return", "\r"}, {"tab", "\t"}, {"escape", "\x1b"}};
+      {"alt", EventModifierFlagOption},
+      {"shift", EventModifierFlagShift},
+      {"cmd", EventModifierFlagCommand},
+      {"ctrl", EventModifierFlagControl}};
+  static const std::map<std::string_view, std::string> kNamedKeys = {
+      {"space", " "}, {"enter", "\r"}, {"tab", "\t"}, {"escape", "\x1b"}};
   EventModifierFlags flags = 0;
   for (auto plus = word.find('+'); plus != std::string_view::npos && plus + 1 < word.size();
        plus = word.find('+')) {
@@ -34,13 +33,11 @@ std::optional<std::pair<EventModifierFlags, std::string>> parseKeyPress(std::str
     flags |= modifier->second;
     word.remove_prefix(plus + 1);
   }
-  if (const auto named = kNamedKeys.find(word); named != kNamedKeys.end()) {
-    return std::pair(flags, std::string(named->second));
-  }
-  if (word.size() != 1 || word[0] < 0x21 || word[0] > 0x7E) {
+  const auto named = kNamedKeys.find(word);
+  if (named == kNamedKeys.end() && (word.size() != 1 || word[0] < 0x21 || word[0] > 0x7E)) {
     return std::nullopt;
   }
-  return std::pair(flags, std::string(word));
+  return std::pair(flags, named != kNamedKeys.end() ? named->second : std::string(word));
 }
 
 }  // namespace
@@ -55,10 +52,10 @@ void TextEventBackend::displayWindow(Window& window) {
   output_ << "== " << contents.title << " ==\n";
   if (contents.hasTable) {
     const std::vector<int> widths = contents.columnWidths();
-    output_ << tableRow(widths, contents.columns, "|") << '\n'
-            << tableRule(widths, "|", "-", "|", "|") << '\n';
+    output_ << WindowContents::tableRow(widths, contents.columns, "|") << '\n'
+            << WindowContents::tableRule(widths, "|", "-", "|", "|") << '\n';
     for (const auto& row : contents.rows) {
-      output_ << tableRow(widths, row, "|") << '\n';
+      output_ << WindowContents::tableRow(widths, row, "|") << '\n';
     }
   }
   for (const auto& button : contents.buttons) {
@@ -67,7 +64,7 @@ void TextEventBackend::displayWindow(Window& window) {
   output_.flush();
 }
 
-std::optional<Event> TextEventBackend::nextEvent(const std::shared_ptr<Window>& window) {
+bool TextEventBackend::handleNextInput(const std::shared_ptr<Window>& window) {
   for (std::string line; std::getline(input_, line);) {
     const auto begin = line.find_first_not_of(" \t\r");
     if (begin == std::string::npos) {
@@ -75,15 +72,16 @@ std::optional<Event> TextEventBackend::nextEvent(const std::shared_ptr<Window>& 
     }
     const std::string word = line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
     if (word == "close") {
-      return closeButtonClick(window);
+      window->performClose();
+      return true;
     }
     if (word == "click") {
-      if (auto click = focusedButtonClick(window)) {
-        return click;
+      if (clickFocusedButton(window)) {
+        return true;
       }
       output_ << "no button to click\n";
     } else if (auto press = parseKeyPress(word)) {
-      return keyPress(press->first, press->second);
+      return typeKey(press->first, press->second);
     } else {
       output_ << "unknown input: " << word << '\n';
     }

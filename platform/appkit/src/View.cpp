@@ -1,6 +1,5 @@
 #include "appkit/View.h"
 
-#include <charconv>
 #include <stdexcept>
 #include <string>
 
@@ -13,11 +12,10 @@ namespace {
 
 int decodeSide(const Coder& coder, const char* key) {
   const std::string text = coder.decodeString(key).value_or("0");
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > 10000) {
-    throw std::invalid_argument("view " + std::string(key) + " \"" + text +
-                                "\" is not a whole number from 0 to 10000");
+  std::size_t end = 0;
+  const int value = std::stoi(text, &end);
+  if (end != text.size() || value < 0 || value > 10000) {
+    throw std::invalid_argument(std::string("view ") + key + " \"" + text + "\" is out of range");
   }
   return value;
 }

@@ -1,10 +1,6 @@
 #include "appkit/Window.h"
 
-#include <functional>
-
 #include "appkit/Application.h"
-#include "appkit/Button.h"
-#include "appkit/Class.h"
 #include "appkit/Event.h"
 #include "appkit/EventBackend.h"
 #include "appkit/Notification.h"
@@ -15,21 +11,14 @@ namespace appkit {
 
 namespace {
 
-// The title bar's close button sends "performClose:" to its window.
-const bool registered = Class::define<Window>(
-    "Window", {{"performClose:", [](Object& window, const std::any&) -> std::any {
-                  dynamic_cast<Window&>(window).performClose();
-                  return {};
-                }}});
-
-// The first view under `root` (itself included, depth first) that `matches`.
-std::shared_ptr<View> findView(const std::shared_ptr<View>& root,
-                               const std::function<bool(const View&)>& matches) {
-  if (root == nullptr || matches(*root)) {
-    return root;
+// The first view under `view` (itself included, depth first) that has
+// accessibility focus.
+std::shared_ptr<View> focusedView(const std::shared_ptr<View>& view) {
+  if (view->isAccessibilityFocused()) {
+    return view;
   }
-  for (const auto& subview : root->subviews()) {
-    if (auto found = findView(subview, matches)) {
+  for (const auto& subview : view->subviews()) {
+    if (auto found = focusedView(subview)) {
       return found;
     }
   }
@@ -54,27 +43,24 @@ std::shared_ptr<Window> Window::windowWithContentViewController(
   return window;
 }
 
-std::shared_ptr<View> Window::contentView() const {
-  return contentViewController_ != nullptr ? contentViewController_->view() : nullptr;
-}
+std::shared_ptr<View> Window::contentView() const { return contentViewController_->view(); }
 
-std::string Window::title() const {
-  return contentViewController_ != nullptr ? contentViewController_->title() : std::string();
-}
+std::string Window::title() const { return contentViewController_->title(); }
 
 bool Window::isKeyWindow() const { return Application::shared().keyWindow().get() == this; }
 
 void Window::makeKeyAndOrderFront() {
+  Application& application = Application::shared();
   if (!visible_) {
     contentViewController_->viewWillAppear();
     visible_ = true;
-    Application::shared().keyWindow_ = sharedAs<Window>();
-    if (EventBackend* backend = Application::shared().eventBackend()) {
+    application.keyWindow_ = sharedAs<Window>();
+    if (EventBackend* backend = application.eventBackend()) {
       backend->displayWindow(*this);
     }
     contentViewController_->viewDidAppear();
   }
-  Application::shared().keyWindow_ = sharedAs<Window>();
+  application.keyWindow_ = sharedAs<Window>();
 }
 
 void Window::orderOut() {
@@ -106,33 +92,11 @@ void Window::performClose() {
   }
 }
 
-std::shared_ptr<Button> Window::standardWindowButton(WindowButton /*button*/) {
-  if (closeButton_ == nullptr) {
-    closeButton_ = std::make_shared<Button>();
-    closeButton_->setAction("performClose:");
-    closeButton_->setTarget(sharedAs<Window>());
-    closeButton_->window_ = sharedAs<Window>();
-  }
-  return closeButton_;
-}
-
-std::shared_ptr<View> Window::firstResponder() const {
-  const auto content = contentView();
-  if (auto focused =
-          findView(content, [](const View& view) { return view.isAccessibilityFocused(); })) {
-    return focused;
-  }
-  return findView(content,
-                  [](const View& view) { return dynamic_cast<const Button*>(&view) != nullptr; });
-}
+std::shared_ptr<View> Window::firstResponder() const { return focusedView(contentView()); }
 
 void Window::sendEvent(const Event& event) {
-  if (event.type() == EventType::KeyDown) {
-    if (auto responder = firstResponder()) {
-      responder->keyDown(event);
-    }
-  } else if (auto view = event.view(); view != nullptr && view->window().get() == this) {
-    view->mouseDown(event);
+  if (auto responder = firstResponder()) {
+    responder->keyDown(event);
   }
 }
 

@@ -36,10 +36,10 @@ class VELKAPPKIT_EXPORT Application {
   void setEventBackend(std::unique_ptr<EventBackend> backend);
   EventBackend* eventBackend() const { return backend_.get(); }
 
-  // Puts `window` on screen as the key window and dispatches the backend's
-  // events with sendEvent() until stopModal() is called. Returns
-  // ModalResponseStop then, or ModalResponseAbort when no input is left. The
-  // window stays on screen.
+  // Puts `window` on screen as the key window and lets the backend handle
+  // the user's input until stopModal() is called. Returns ModalResponseStop
+  // then, or ModalResponseAbort when no input is left. The window stays on
+  // screen.
   ModalResponse runModalForWindow(const std::shared_ptr<Window>& window);
 
   // Ends the running modal loop once the current event has been handled.
@@ -52,9 +52,9 @@ class VELKAPPKIT_EXPORT Application {
   // The window that receives key presses; nullptr when none.
   std::shared_ptr<Window> keyWindow() const { return keyWindow_.lock(); }
 
-  // Dispatches `event`: the local monitors for its type see it first, in the
-  // order they were installed, and each may change or swallow it; then a key
-  // press goes to the key window and a mouse press to its event's window.
+  // Dispatches a key press: the local monitors see it first, in the order
+  // they were installed, and each may change or swallow it; then it goes to
+  // the key window.
   void sendEvent(const Event& event);
 
  private:
@@ -63,7 +63,6 @@ class VELKAPPKIT_EXPORT Application {
 
   struct Monitor {
     std::uint64_t id;
-    EventMask mask;
     Event::MonitorHandler handler;
   };
 

@@ -18,11 +18,8 @@ class VELKAPPKIT_EXPORT Button : public View {
   explicit Button(const Coder& coder);
 
   const std::string& title() const { return title_; }
-  void setTitle(std::string title) { title_ = std::move(title); }
-
   // The selector sent when the button is pressed; nullopt when none.
   const std::optional<Selector>& action() const { return action_; }
-  void setAction(std::optional<Selector> action) { action_ = std::move(action); }
 
   // The object the action goes to, held weakly.
   void setTarget(const std::shared_ptr<Object>& target) { target_ = target; }
@@ -32,8 +29,6 @@ class VELKAPPKIT_EXPORT Button : public View {
 
   // Space and Return without Command, Control or Option press the button.
   void keyDown(const Event& event) override;
-  // A click presses the button.
-  void mouseDown(const Event& event) override;
 
  private:
   std::string title_;

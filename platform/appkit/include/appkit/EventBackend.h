@@ -24,9 +24,11 @@ class VELKAPPKIT_EXPORT EventBackend {
   // `window` has left the screen (ordered out, closed, or released).
   virtual void windowDidOrderOut(Window& window) = 0;
 
-  // Waits for the user's next input to the modal `window` and returns it as
-  // an event; nullopt when no input will ever come again.
-  virtual std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) = 0;
+  // Waits for the user's next input to the modal `window` and handles it: a
+  // key press goes to Application::sendEvent(), a click on a button presses
+  // it, the title bar's close button calls the window's performClose().
+  // Returns false when no input will ever come again.
+  virtual bool handleNextInput(const std::shared_ptr<Window>& window) = 0;
 
   // A new backend by name: "text" (standard input and output), "terminal"
   // (full screen) or "desktop" (a real window, from the desktop plugin);
@@ -47,22 +49,19 @@ class VELKAPPKIT_EXPORT EventBackend {
   static constexpr const char* DesktopPluginEntryName = "velkAppKitDesktopBackend";
 
  protected:
-  // A press of `key` (one character, or " ", "\r", "\t", "\x1b") for the key
-  // window. A letter is upper case exactly when Shift is among the flags (an
-  // upper-case letter adds Shift).
-  static Event keyPress(EventModifierFlags modifierFlags, std::string key);
+  // Dispatches a press of `key` (one character, or " ", "\r", "\t",
+  // "\x1b"). A letter is upper case exactly when Shift is among the flags (an
+  // upper-case letter adds Shift). Returns true.
+  static bool typeKey(EventModifierFlags modifierFlags, std::string key);
 
-  // A click on the title bar's close button of `window`.
-  static Event closeButtonClick(const std::shared_ptr<Window>& window);
-
-  // A click on the focused button of `window`; nullopt when its first
-  // responder is not a button.
-  static std::optional<Event> focusedButtonClick(const std::shared_ptr<Window>& window);
+  // Presses the focused button of `window`; false when its first responder
+  // is not a button.
+  static bool clickFocusedButton(const std::shared_ptr<Window>& window);
 
   // What the end of the input does: the first time for a window, a click on
-  // its close button; after that nullopt, so a window that stays open ends its
-  // modal loop.
-  std::optional<Event> endOfInput(const std::shared_ptr<Window>& window);
+  // its title bar's close button; after that nothing and false, so a window
+  // that stays open ends its modal loop.
+  bool endOfInput(const std::shared_ptr<Window>& window);
 
  private:
   std::weak_ptr<Window> closedAtEndOfInput_;

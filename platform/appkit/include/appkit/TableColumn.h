@@ -16,7 +16,6 @@ class VELKAPPKIT_EXPORT TableColumn : public Object {
   explicit TableColumn(const Coder& coder) : title_(coder.decodeString("title").value_or("")) {}
 
   const std::string& title() const { return title_; }
-  void setTitle(std::string title) { title_ = std::move(title); }
 
  private:
   std::string title_;

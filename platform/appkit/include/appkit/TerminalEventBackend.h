@@ -31,7 +31,7 @@ class VELKAPPKIT_EXPORT TerminalEventBackend : public EventBackend {
 
   void displayWindow(Window& window) override;
   void windowDidOrderOut(Window& window) override;
-  std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) override;
+  bool handleNextInput(const std::shared_ptr<Window>& window) override;
 
  private:
   // Sets the screen up when a window first needs it; true when it can be

@@ -17,9 +17,9 @@ namespace appkit {
 //   click       presses the window's focused button
 //   close       the title bar's close button
 //   alt+c, c, cmd+c, alt+shift+c, ctrl+c, space, enter, ...
-//               a key press: modifiers (alt or option, shift, cmd or command,
-//               ctrl or control) joined by '+' to a key, a single character
-//               or space, enter, tab, escape; shift makes a letter upper case
+//               a key press: modifiers (alt, shift, cmd, ctrl) joined by '+'
+//               to a key, a single character or space, enter, tab, escape;
+//               shift makes a letter upper case
 // Blank lines are skipped; other lines get an "unknown input" line on the
 // output. The end of the input closes the window like its title bar's close
 // button; once that did not end the modal loop, no input is left.
@@ -32,7 +32,7 @@ class VELKAPPKIT_EXPORT TextEventBackend : public EventBackend {
 
   void displayWindow(Window& window) override;
   void windowDidOrderOut(Window& /*window*/) override {}
-  std::optional<Event> nextEvent(const std::shared_ptr<Window>& window) override;
+  bool handleNextInput(const std::shared_ptr<Window>& window) override;
 
  private:
   std::istream& input_;

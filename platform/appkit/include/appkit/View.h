@@ -41,10 +41,8 @@ class VELKAPPKIT_EXPORT View : public Object {
   bool isAccessibilityFocused() const { return accessibilityFocused_; }
   void setAccessibilityFocused(bool focused) { accessibilityFocused_ = focused; }
 
-  // A key press while this is the window's first responder; a mouse press
-  // on this view. Both do nothing here.
+  // A key press while this is the window's first responder; nothing here.
   virtual void keyDown(const Event& /*event*/) {}
-  virtual void mouseDown(const Event& /*event*/) {}
 
  private:
   friend class Window;

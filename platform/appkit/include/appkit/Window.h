@@ -10,7 +10,6 @@
 
 namespace appkit {
 
-class Button;
 class Event;
 class View;
 class ViewController;
@@ -18,9 +17,6 @@ class ViewController;
 using WindowStyleMask = std::uint64_t;
 inline constexpr WindowStyleMask WindowStyleMaskTitled = 1U << 0;
 inline constexpr WindowStyleMask WindowStyleMaskClosable = 1U << 1;
-
-// The buttons of a window's title bar.
-enum class WindowButton { CloseButton };
 
 // A window showing its content view controller's view, drawn by the
 // application's event backend while it is on screen. A window released while
@@ -39,7 +35,6 @@ class VELKAPPKIT_EXPORT Window : public Object {
   static std::shared_ptr<Window> windowWithContentViewController(
       const std::shared_ptr<ViewController>& controller);
 
-  std::shared_ptr<ViewController> contentViewController() const { return contentViewController_; }
   std::shared_ptr<View> contentView() const;
   // The content view controller's title.
   std::string title() const;
@@ -65,22 +60,17 @@ class VELKAPPKIT_EXPORT Window : public Object {
   // WindowStyleMaskClosable, else nothing.
   void performClose();
 
-  // The title bar's button; its action is "performClose:" on the window.
-  std::shared_ptr<Button> standardWindowButton(WindowButton button);
-
   // Where key presses go: the first view of the content (depth first) that
-  // has accessibility focus, else the first button; nullptr when none.
+  // has accessibility focus; nullptr when none has.
   std::shared_ptr<View> firstResponder() const;
 
-  // Delivers an event: a key press to the first responder, a mouse press to
-  // the view it hit when that view is in this window.
+  // Delivers a key press to the first responder.
   void sendEvent(const Event& event);
 
  private:
   std::shared_ptr<ViewController> contentViewController_;
   WindowStyleMask styleMask_ = WindowStyleMaskTitled | WindowStyleMaskClosable;
   std::weak_ptr<Object> delegate_;
-  std::shared_ptr<Button> closeButton_;
   bool visible_ = false;
 };
 
