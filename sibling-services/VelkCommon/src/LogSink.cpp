@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -16,12 +16,6 @@ namespace {
 
 // How long a writer waits for another writer that is rotating the file.
 constexpr std::int64_t kRotateLockWait = 200;
-
-// The variable's value; nothing when unset.
-std::optional<std::string_view> variable(const char* name) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
-  return value != nullptr ? std::optional<std::string_view>(value) : std::nullopt;
-}
 
 }  // namespace
 
@@ -45,16 +39,26 @@ void LogSink::write(std::string_view line) noexcept {
 }
 
 void LogSink::follow() {
-  const std::optional<std::string_view> stateHome = variable("XDG_STATE_HOME");
-  // HOME counts only when XDG_STATE_HOME does not name the folder.
-  const std::optional<std::string_view> home =
-      stateHome.value_or("").empty() ? variable("HOME") : std::nullopt;
-  if (fd_.valid() && stateHome == stateHome_ && home == home_) {
+  // setenv(), unsetenv() and putenv() replace, add or remove an entry of the
+  // environment's array, so while its entries are the ones seen last (far
+  // cheaper to tell than looking the variables up), the log's path is too. A
+  // shorter array keeps the room the longer one had, and a moved one is
+  // larger, so comparing the entries seen last reads within the array. A
+  // string given to putenv() and then changed in place is not noticed.
+  if (fd_.valid() &&
+      std::memcmp(environ, environment_.data(), environment_.size() * sizeof(char*)) == 0) {
     return;
   }
-  stateHome_ = stateHome;
-  home_ = home;
-  path_ = VelkLog::getLogFilePath(prefix_);
+  std::size_t count = 0;
+  while (environ[count] != nullptr) {
+    ++count;
+  }
+  environment_.assign(environ, environ + count + 1);
+  const std::string path = VelkLog::getLogFilePath(prefix_);
+  if (fd_.valid() && path == path_) {
+    return;
+  }
+  path_ = path;
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
   fd_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
@@ -70,28 +74,23 @@ void LogSink::follow() {
 void LogSink::check() {
   linesSinceCheck_ = 0;
   struct stat info {};
-  if (::stat(path_.c_str(), &info) != 0 || info.st_ino != inode_) {
-    fd_.reset();  // the next line opens the path afresh
-  } else if (info.st_size >= kRotateSize) {
-    rotate();
-  }
-}
-
-void LogSink::rotate() {
-  VelkLockController rotation(path_ + ".lock");
-  if (!rotation.lock(kRotateLockWait)) {
-    return;  // tried again at the next check
-  }
-  // Another writer may have rotated it while this one waited for the lock.
-  struct stat info {};
-  if (::stat(path_.c_str(), &info) == 0 && info.st_ino == inode_) {
-    // The oldest goes first so that no rename replaces an existing file:
-    // ext4 flushes a file renamed over another at once.
-    ::unlink(numbered(kKeptFiles).c_str());
-    for (int number = kKeptFiles; number > 1; --number) {
-      ::rename(numbered(number - 1).c_str(), numbered(number).c_str());
+  const auto stillOpen = [&] { return ::stat(path_.c_str(), &info) == 0 && info.st_ino == inode_; };
+  if (stillOpen()) {
+    if (info.st_size < kRotateSize) {
+      return;
     }
-    ::rename(path_.c_str(), numbered(1).c_str());
+    VelkLockController rotation(path_ + ".lock");
+    // Another writer may have rotated the file while this one waited.
+    if (rotation.lock(kRotateLockWait) && stillOpen()) {
+      const auto numbered = [&](int number) { return path_ + "." + std::to_string(number); };
+      // The oldest goes first so that no rename replaces an existing file:
+      // ext4 flushes a file renamed over another at once.
+      ::unlink(numbered(kKeptFiles).c_str());
+      for (int number = kKeptFiles; number > 1; --number) {
+        ::rename(numbered(number - 1).c_str(), numbered(number).c_str());
+      }
+      ::rename(path_.c_str(), numbered(1).c_str());
+    }
   }
-  fd_.reset();
+  fd_.reset();  // the next line opens the path afresh
 }

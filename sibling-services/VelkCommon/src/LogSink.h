@@ -3,9 +3,9 @@
 #include <sys/types.h>
 
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/LogFilePrefix.h"
@@ -36,16 +36,14 @@ class LogSink {
  private:
   // Opens the file the environment names now, unless it is open already.
   void follow();
-  // Looks at the path: opens it afresh, or rotates the file, when due.
+  // Looks at the path: rotates the file when due, and lets the file go when
+  // the path names another one by now.
   void check();
-  void rotate();
-  std::string numbered(int number) const { return path_ + "." + std::to_string(number); }
 
   std::mutex mutex_;
   const LogFilePrefix prefix_;
-  // The variables the path comes from, as the open file was found.
-  std::optional<std::string> stateHome_;
-  std::optional<std::string> home_;
+  // The environment's entries when the path was last worked out.
+  std::vector<char*> environment_;
   std::string path_;
   FileDescriptor fd_;
   ino_t inode_ = 0;

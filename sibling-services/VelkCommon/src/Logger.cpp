@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <string>
@@ -13,23 +14,16 @@
 
 namespace {
 
-// Appends `value` in decimal, zero-padded to at least `width` digits.
-void appendNumber(std::string& out, long value, int width) {
-  std::array<char, 24> digits{};
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0 || count < width);
-  while (count > 0) {
-    out += digits[--count];
-  }
-}
-
 // Appends the message escaped as the log writes it (see Logger). Runs of
 // bytes that stay as they are go in one piece.
 void appendEscaped(std::string& out, std::string_view message) {
   static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
+  // Nearly every message is printable ASCII without a backslash.
+  if (std::all_of(message.begin(), message.end(),
+                  [](char c) { return c >= ' ' && c <= '~' && c != '\\'; })) {
+    out += message;
+    return;
+  }
   std::size_t plain = 0;
   for (std::size_t i = 0; i < message.size();) {
     const auto byte = static_cast<unsigned char>(message[i]);
@@ -44,13 +38,9 @@ void appendEscaped(std::string& out, std::string_view message) {
       continue;
     }
     out.append(message.substr(plain, i - plain));
-    if (escaped != nullptr) {
-      out += escaped;
-    } else {
-      out += "\\x";
-      out += kHexDigits[byte >> 4U];
-      out += kHexDigits[byte & 0x0FU];
-    }
+    out += escaped != nullptr
+               ? std::string(escaped)
+               : std::string{'\\', 'x', kHexDigits[byte >> 4U], kHexDigits[byte & 0x0FU]};
     plain = ++i;
   }
   out.append(message.substr(plain));
@@ -98,23 +88,25 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
     ::clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     ::localtime_r(&now.tv_sec, &local);
+    // strftime() and snprintf() cost several times the rest of the line.
+    std::array<char, 24> stamp{};
+    const auto put = [&stamp](std::size_t at, long value, int digits) {
+      for (; digits > 0; --digits, value /= 10) {
+        stamp[at + digits - 1] = static_cast<char>('0' + value % 10);
+      }
+    };
+    std::string_view("0000-00-00 00:00:00.000 ").copy(stamp.data(), 24);
+    put(0, local.tm_year + 1900L, 4);
+    put(5, local.tm_mon + 1L, 2);
+    put(8, local.tm_mday, 2);
+    put(11, local.tm_hour, 2);
+    put(14, local.tm_min, 2);
+    put(17, local.tm_sec, 2);
+    put(20, now.tv_nsec / 1000000, 3);
     const std::string_view className = caller.className();
     std::string line;
     line.reserve(64 + className.size() + operation.size() + message.size());
-    appendNumber(line, local.tm_year + 1900L, 4);
-    line += '-';
-    appendNumber(line, local.tm_mon + 1L, 2);
-    line += '-';
-    appendNumber(line, local.tm_mday, 2);
-    line += ' ';
-    appendNumber(line, local.tm_hour, 2);
-    line += ':';
-    appendNumber(line, local.tm_min, 2);
-    line += ':';
-    appendNumber(line, local.tm_sec, 2);
-    line += '.';
-    appendNumber(line, now.tv_nsec / 1000000, 3);
-    line += ' ';
+    line.append(stamp.data(), stamp.size());
     line += level;
     line += ' ';
     line += idsOfThisThread();

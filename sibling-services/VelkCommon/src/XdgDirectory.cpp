@@ -3,28 +3,22 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
-#include <vector>
 
 std::string xdgBaseDirectory(const char* variable, std::string_view fallback) {
   const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe)
   std::string base = value != nullptr ? value : "";
   if (base.empty()) {
     const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe)
-    base = home != nullptr ? home : "";
-    if (base.empty()) {
-      std::vector<char> buffer(16384);
-      passwd entry{};
-      passwd* found = nullptr;
-      if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-          found != nullptr && found->pw_dir != nullptr) {
-        base = found->pw_dir;
-      }
+    std::array<char, 16384> buffer{};
+    passwd entry{};
+    passwd* user = nullptr;
+    if (home == nullptr || *home == '\0') {
+      ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &user);
     }
-    if (base.empty() || base.back() != '/') {
-      base += '/';
-    }
-    base += fallback;
+    base = user != nullptr && user->pw_dir != nullptr ? user->pw_dir : home != nullptr ? home : "";
+    base += (base.ends_with('/') ? "" : "/") + std::string(fallback);
   }
   while (base.size() > 1 && base.back() == '/') {
     base.pop_back();
