@@ -26,47 +26,42 @@ namespace {
 
 using std::string_view_literals::operator""sv;
 
-void report(const std::string& path, const std::string& message) {
-  std::cerr << "appkit: storyboard " << path << ": " << message << '\n';
-}
-
 // Makes the objects of one scene by class name and wires them; throws
 // std::runtime_error saying what it cannot make.
 class SceneBuilder {
  public:
   explicit SceneBuilder(const pugi::xml_node& root) : root_(root) {}
 
-  std::shared_ptr<Object> scene(std::string_view id) {
-    const pugi::xml_node element = sceneElement(id);
-    if (element.name() == "viewController"sv) {
-      return viewController(element);
+  // The objects of the scene `id`: a window controller with its content, or
+  // a view controller.
+  std::shared_ptr<Object> scene(const char* id) {
+    const pugi::xml_node element = sceneElement(id, "windowController");
+    if (!element) {
+      return viewController(sceneElement(id, "viewController"));
     }
     auto controller = make<WindowController>(element);
-    for (const pugi::xml_node& content : element.children()) {
-      const pugi::xml_node scene = sceneElement(content.attribute("ref").value());
-      if (content.name() != "contentViewController"sv || scene.name() != "viewController"sv) {
-        throw std::runtime_error("a window controller holds one view controller");
-      }
-      controller->setContentViewController(viewController(scene));
+    if (const pugi::xml_node content = element.child("contentViewController")) {
+      controller->setContentViewController(
+          viewController(sceneElement(content.attribute("ref").value(), "viewController")));
     }
     return controller;
   }
 
  private:
   std::shared_ptr<ViewController> viewController(const pugi::xml_node& element) {
-    auto controller = make<ViewController>(element);
-    std::shared_ptr<View> root;
-    if (const pugi::xml_node view = element.child("view")) {
-      root = this->view(view);
+    if (!element) {
+      throw std::runtime_error("no view controller scene of that id");
     }
+    auto controller = make<ViewController>(element);
+    const pugi::xml_node rootView = element.child("view");
+    std::shared_ptr<View> root = rootView ? view(rootView) : nullptr;
     std::vector<std::pair<Selector, std::shared_ptr<Object>>> outlets;
-    for (const pugi::xml_node& outlet : element.child("connections").children()) {
-      const Selector setter = Class::setterOf(outlet.attribute("property").value());
-      if (!controller->respondsToSelector(setter)) {
-        throw std::runtime_error("the view controller has no outlet \"" +
-                                 std::string(outlet.attribute("property").value()) + "\"");
+    for (const pugi::xml_node& outlet : element.child("connections").children("outlet")) {
+      const std::string property = outlet.attribute("property").value();
+      if (!controller->respondsToSelector(Class::setterOf(property))) {
+        throw std::runtime_error("the view controller has no outlet \"" + property + "\"");
       }
-      outlets.emplace_back(setter, find(outlet.attribute("destination").value()));
+      outlets.emplace_back(Class::setterOf(property), find(outlet.attribute("destination").value()));
     }
     for (const auto& button : ownersButtons_) {
       button->setTarget(controller);
@@ -83,42 +78,39 @@ class SceneBuilder {
   }
 
   std::shared_ptr<View> view(const pugi::xml_node& element) {
-    if (element.name() == "button"sv) {
+    const std::string_view name = element.name();
+    if (name == "button"sv) {
       auto button = make<Button>(element);
       const std::string_view target = element.attribute("target").value();
-      if (target != "owner"sv && !target.empty()) {
-        throw std::runtime_error("a button's target is its owner, not \"" + std::string(target) +
-                                 "\"");
-      }
-      if (!target.empty()) {
+      if (target == "owner"sv) {
         ownersButtons_.push_back(button);
+      } else if (!target.empty()) {
+        throw std::runtime_error("a button's target is \"owner\" or none");
       }
       return button;
     }
-    if (element.name() == "tableView"sv) {
+    if (name == "tableView"sv) {
       auto table = make<TableView>(element);
       for (const pugi::xml_node& column : element.children()) {
-        if (column.name() != "tableColumn"sv) {
-          throw unexpected(column);
-        }
-        table->addTableColumn(make<TableColumn>(column));
+        table->addTableColumn(make<TableColumn>(column, "tableColumn"));
       }
       return table;
     }
-    if (element.name() != "view"sv) {
-      throw unexpected(element);
-    }
-    auto container = make<View>(element);
+    auto container = make<View>(element, "view");
     for (const pugi::xml_node& child : element.children()) {
       container->addSubview(view(child));
     }
     return container;
   }
 
-  // An instance of the element's customClass, which must be a T, else a
-  // plain T, made from the element's attributes.
+  // An instance of the element's customClass, which must be a T, or else a
+  // plain T, made from the element's attributes; the element must be a
+  // `kind` when one is given.
   template <class T>
-  std::shared_ptr<T> make(const pugi::xml_node& element) {
+  std::shared_ptr<T> make(const pugi::xml_node& element, std::string_view kind = {}) {
+    if (!kind.empty() && element.name() != kind) {
+      throw std::runtime_error("unexpected <" + std::string(element.name()) + ">");
+    }
     std::map<std::string, std::string, std::less<>> values;
     for (const pugi::xml_attribute& attribute : element.attributes()) {
       values[attribute.name()] = attribute.value();
@@ -126,46 +118,36 @@ class SceneBuilder {
     const Coder coder(std::move(values));
     const char* className = element.attribute("customClass").as_string(nullptr);
     const Class* cls = className != nullptr ? Class::named(className) : nullptr;
-    auto object =
-        className == nullptr
-            ? std::make_shared<T>(coder)
-            : std::dynamic_pointer_cast<T>(cls != nullptr ? cls->instantiate(coder) : nullptr);
+    auto object = className == nullptr ? std::make_shared<T>(coder)
+                  : cls != nullptr     ? std::dynamic_pointer_cast<T>(cls->instantiate(coder))
+                                       : nullptr;
     if (object == nullptr) {
-      throw std::runtime_error("no class \"" + std::string(className) + "\" for <" +
-                               element.name() + "> can be made");
+      throw std::runtime_error("no \"" + std::string(className) + "\" can be made");
     }
-    if (const char* id = element.attribute("id").as_string(nullptr)) {
-      objects_[id] = object;
-    }
+    objects_[element.attribute("id").value()] = object;
     return object;
   }
 
-  pugi::xml_node sceneElement(std::string_view id) const {
-    for (const pugi::xml_node& element : root_.children()) {
-      if (id == element.attribute("id").value()) {
-        return element;
-      }
-    }
-    throw std::runtime_error("no scene with id \"" + std::string(id) + "\"");
+  pugi::xml_node sceneElement(const char* id, const char* kind) const {
+    return *id == '\0' ? pugi::xml_node() : root_.find_child_by_attribute(kind, "id", id);
   }
 
-  std::shared_ptr<Object> find(std::string_view id) const {
+  std::shared_ptr<Object> find(const std::string& id) const {
     const auto found = objects_.find(id);
-    if (found == objects_.end()) {
-      throw std::runtime_error("no object with id \"" + std::string(id) + "\"");
+    if (id.empty() || found == objects_.end()) {
+      throw std::runtime_error("no object with id \"" + id + "\"");
     }
     return found->second;
-  }
-
-  static std::runtime_error unexpected(const pugi::xml_node& element) {
-    return std::runtime_error("unexpected <" + std::string(element.name()) + "> in <" +
-                              element.parent().name() + ">");
   }
 
   pugi::xml_node root_;
   std::map<std::string, std::shared_ptr<Object>, std::less<>> objects_;
   std::vector<std::shared_ptr<Button>> ownersButtons_;
 };
+
+void report(const std::string& path, const std::string& message) {
+  std::cerr << "appkit: storyboard " << path << ": " << message << '\n';
+}
 
 }  // namespace
 
@@ -174,11 +156,9 @@ Storyboard::Storyboard(std::shared_ptr<const Contents> contents) : contents_(std
 std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& name,
                                                            const std::shared_ptr<Bundle>& bundle) {
   try {
-    const auto path =
-        bundle != nullptr ? bundle->pathForResource(name, "storyboard") : std::nullopt;
+    const auto path = bundle != nullptr ? bundle->pathForResource(name, "storyboard") : std::nullopt;
     if (!path) {
-      report(name + ".storyboard",
-             "not found in " + (bundle ? bundle->resourcePath() : "no bundle"));
+      report(name, "not found in " + (bundle != nullptr ? bundle->resourcePath() : "no bundle"));
       return nullptr;
     }
     auto contents = std::make_shared<Contents>();
