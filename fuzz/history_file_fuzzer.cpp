@@ -4,45 +4,39 @@
 // the same setting and the same records, field for field, and saving that
 // again must write the same bytes: whatever a file holds, one read and save
 // leave it in the form the controller keeps.
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
-#include "support/FuzzFiles.h"
-#include "support/FuzzHome.h"
+#include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 
 namespace {
 
-constexpr std::int64_t kReadRowCount = 10;
+using velkfuzz::fail;
+using History = std::pair<bool, std::vector<std::array<std::string, 4>>>;
 
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "history_file_fuzzer: %s\n", what);
-  std::abort();
-}
-
-struct History {
-  bool isUpdate = false;
-  std::vector<std::array<std::string, 4>> records;
-
-  bool operator==(const History&) const = default;
-};
-
-History historyOf(VelkCertificateHistoryFileController& controller) {
-  History history;
-  history.isUpdate = controller.isUpdateSetting();
+// The setting and the records read from the history file; fails when the
+// read fails and `mustRead`.
+History read(VelkCertificateHistoryFileController& controller, bool mustRead) {
+  if (!controller.readFile(10) && mustRead) {
+    fail("history_file_fuzzer: a file that saveFile() wrote does not read");
+  }
+  History history{controller.isUpdateSetting(), {}};
   for (const auto& info : controller.getCertificateHistoryInfoList()) {
-    history.records.push_back({info->dcClass, info->serialNumber, info->notAfter, info->openTime});
+    history.second.push_back({info->dcClass, info->serialNumber, info->notAfter, info->openTime});
+  }
+  if (history.second.size() > 10) {
+    fail("history_file_fuzzer: more records read than asked for");
   }
   return history;
 }
-
-velkfuzz::FuzzHome* home = nullptr;
 
 }  // namespace
 
@@ -51,37 +45,25 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   // skipped midnight in some years, so that days without a midnight are read
   // too.
   ::setenv("TZ", "America/Sao_Paulo", 0);  // NOLINT(concurrency-mt-unsafe): before any thread
-  static velkfuzz::FuzzHome fuzzHome;
-  home = &fuzzHome;
+  static const velkfuzz::FuzzHome home;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  velkfuzz::writeFileOrAbort(home->historyFile(), data, size);
-
-  History first;
-  {
-    VelkCertificateHistoryFileController controller;
-    controller.readFile(kReadRowCount);
-    first = historyOf(controller);
-    if (first.records.size() > static_cast<std::size_t>(kReadRowCount)) {
-      fail("more records read than asked for");
-    }
-    if (!controller.saveFile()) {
-      fail("saveFile() failed");
-    }
+  const std::string path = VelkUpdateReminderCommon::getCertificateHistoryFilePath();
+  velkfuzz::writeFile(path, std::string_view(reinterpret_cast<const char*>(data), size));
+  VelkCertificateHistoryFileController first;
+  const History history = read(first, false);
+  if (!first.saveFile()) {
+    fail("history_file_fuzzer: saveFile() failed");
   }
-  const std::string saved = velkfuzz::readFileOrAbort(home->historyFile());
-
-  VelkCertificateHistoryFileController controller;
-  if (!controller.readFile(kReadRowCount)) {
-    fail("a file that saveFile() wrote does not read");
+  const std::string saved = velkfuzz::readFile(path);
+  VelkCertificateHistoryFileController second;
+  if (read(second, true) != history) {
+    fail("history_file_fuzzer: the second read differs from the first");
   }
-  if (historyOf(controller) != first) {
-    fail("the second read differs from the first");
-  }
-  if (!controller.saveFile() || velkfuzz::readFileOrAbort(home->historyFile()) != saved) {
-    fail("saving the second read wrote other bytes");
+  if (!second.saveFile() || velkfuzz::readFile(path) != saved) {
+    fail("history_file_fuzzer: saving the second read wrote other bytes");
   }
   return 0;
 }
