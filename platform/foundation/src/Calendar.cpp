@@ -69,7 +69,7 @@ std::optional<std::int64_t> instantOfWallTime(std::int64_t local) {
   std::optional<std::int64_t> first;
   for (const std::int64_t offset : {*before, *after, *here}) {
     const std::int64_t candidate = local - offset;
-    if (utcOffset(candidate) == offset && (!first || candidate < *first)) {
+    if ((!first || candidate < *first) && utcOffset(candidate) == offset) {
       first = candidate;
     }
   }

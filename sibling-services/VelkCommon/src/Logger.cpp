@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -59,6 +60,30 @@ const std::string& idsOfThisThread() {
   return threadIds;
 }
 
+// "yyyy-MM-dd HH:mm:ss." of `second` in local time. Converting costs a third
+// of a line, so each thread converts once a second, and again when tzset()
+// has changed the time zone.
+std::string_view localTime(time_t second) {
+  struct Converted {
+    time_t second = -1;
+    long zone = 0;
+    const char* names[2] = {nullptr, nullptr};
+    std::array<char, 64> text{};
+  };
+  thread_local Converted converted;
+  if (second != converted.second || ::timezone != converted.zone ||
+      ::tzname[0] != converted.names[0] || ::tzname[1] != converted.names[1]) {
+    tm local{};
+    ::localtime_r(&second, &local);
+    std::snprintf(converted.text.data(), converted.text.size(), "%04d-%02d-%02d %02d:%02d:%02d.",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec);
+    // localtime_r() sets the zone up on first use, so the key is read after it.
+    converted = {second, ::timezone, {::tzname[0], ::tzname[1]}, converted.text};
+  }
+  return {converted.text.data(), 20};
+}
+
 }  // namespace
 
 Logger::Logger(std::shared_ptr<LogSink> sink) : sink_(std::move(sink)) {}
@@ -86,27 +111,14 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
   try {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    ::localtime_r(&now.tv_sec, &local);
-    // strftime() and snprintf() cost several times the rest of the line.
-    std::array<char, 24> stamp{};
-    const auto put = [&stamp](std::size_t at, long value, int digits) {
-      for (; digits > 0; --digits, value /= 10) {
-        stamp[at + digits - 1] = static_cast<char>('0' + value % 10);
-      }
-    };
-    std::string_view("0000-00-00 00:00:00.000 ").copy(stamp.data(), 24);
-    put(0, local.tm_year + 1900L, 4);
-    put(5, local.tm_mon + 1L, 2);
-    put(8, local.tm_mday, 2);
-    put(11, local.tm_hour, 2);
-    put(14, local.tm_min, 2);
-    put(17, local.tm_sec, 2);
-    put(20, now.tv_nsec / 1000000, 3);
     const std::string_view className = caller.className();
     std::string line;
     line.reserve(64 + className.size() + operation.size() + message.size());
-    line.append(stamp.data(), stamp.size());
+    line.append(localTime(now.tv_sec));
+    line += static_cast<char>('0' + now.tv_nsec / 100000000);
+    line += static_cast<char>('0' + now.tv_nsec / 10000000 % 10);
+    line += static_cast<char>('0' + now.tv_nsec / 1000000 % 10);
+    line += ' ';
     line += level;
     line += ' ';
     line += idsOfThisThread();
