@@ -37,7 +37,8 @@ appkit::Class::Methods methods() {
       {"windowWillClose:", appkit::Class::action(&Dialog::windowWillClose)},
       {"numberOfRowsInTableView:",
        [](appkit::Object& self, const std::any& table) -> std::any {
-         return dialog(self).numberOfRows(*std::any_cast<std::shared_ptr<appkit::TableView>>(table));
+         return dialog(self).numberOfRows(
+             *std::any_cast<std::shared_ptr<appkit::TableView>>(table));
        }},
       {"tableView:objectValueForTableColumn:row:",
        [](appkit::Object& self, const std::any& request) -> std::any {
@@ -50,7 +51,7 @@ appkit::Class::Methods methods() {
   return methods;
 }
 
-const bool registered = appkit::Class::define<Dialog>("VelkUpdateReminderDialog", methods());
+const bool registered = appkit::Class::define<Dialog>("VelkUpdateReminderDialog", methods);
 
 // The value of a text of ASCII decimal digits; nothing for any other text.
 std::optional<std::int64_t> decimalValue(const std::string& text) {
@@ -75,8 +76,9 @@ std::string withoutLeadingZero(const std::string& text) {
 VelkUpdateReminderDialog::InfoList VelkUpdateReminderDialog::hList;
 
 // Nib files are not read: the view comes from the storyboard.
-VelkUpdateReminderDialog::VelkUpdateReminderDialog(std::optional<std::string> /*nibNameOrNil*/,
-                                                   std::shared_ptr<appkit::Bundle> /*nibBundle*/)
+VelkUpdateReminderDialog::VelkUpdateReminderDialog(
+    const std::optional<std::string>& /*nibNameOrNil*/,
+    const std::shared_ptr<appkit::Bundle>& /*nibBundleOrNil*/)
     : log(VelkLog::getLogger(LogFilePrefix::VELK_UPDATE_REMINDER)) {}
 
 VelkUpdateReminderDialog::VelkUpdateReminderDialog(const appkit::Coder& coder)

@@ -44,8 +44,8 @@ class VELKUPDATEREMINDER_EXPORT VelkUpdateReminderDialog : public appkit::ViewCo
   static InfoList hList;
 
   // An instance for calling alert(): its logger set, no outlets, no monitor.
-  VelkUpdateReminderDialog(std::optional<std::string> nibNameOrNil,
-                           std::shared_ptr<appkit::Bundle> nibBundleOrNil);
+  VelkUpdateReminderDialog(const std::optional<std::string>& nibNameOrNil,
+                           const std::shared_ptr<appkit::Bundle>& nibBundleOrNil);
   // What the storyboard makes; the same, with the archive's values.
   explicit VelkUpdateReminderDialog(const appkit::Coder& coder);
   ~VelkUpdateReminderDialog() override;

@@ -24,8 +24,6 @@ struct Storyboard::Contents {
 
 namespace {
 
-using std::string_view_literals::operator""sv;
-
 // Makes the objects of one scene by class name and wires them; throws
 // std::runtime_error saying what it cannot make.
 class SceneBuilder {
@@ -36,11 +34,12 @@ class SceneBuilder {
   // a view controller.
   std::shared_ptr<Object> scene(const char* id) {
     const pugi::xml_node element = sceneElement(id, "windowController");
-    if (!element) {
+    if (element.empty()) {
       return viewController(sceneElement(id, "viewController"));
     }
     auto controller = make<WindowController>(element);
-    if (const pugi::xml_node content = element.child("contentViewController")) {
+    const pugi::xml_node content = element.child("contentViewController");
+    if (!content.empty()) {
       controller->setContentViewController(
           viewController(sceneElement(content.attribute("ref").value(), "viewController")));
     }
@@ -49,19 +48,20 @@ class SceneBuilder {
 
  private:
   std::shared_ptr<ViewController> viewController(const pugi::xml_node& element) {
-    if (!element) {
+    if (element.empty()) {
       throw std::runtime_error("no view controller scene of that id");
     }
     auto controller = make<ViewController>(element);
     const pugi::xml_node rootView = element.child("view");
-    std::shared_ptr<View> root = rootView ? view(rootView) : nullptr;
+    std::shared_ptr<View> root = rootView.empty() ? nullptr : view(rootView);
     std::vector<std::pair<Selector, std::shared_ptr<Object>>> outlets;
     for (const pugi::xml_node& outlet : element.child("connections").children("outlet")) {
       const std::string property = outlet.attribute("property").value();
       if (!controller->respondsToSelector(Class::setterOf(property))) {
         throw std::runtime_error("the view controller has no outlet \"" + property + "\"");
       }
-      outlets.emplace_back(Class::setterOf(property), find(outlet.attribute("destination").value()));
+      outlets.emplace_back(Class::setterOf(property),
+                           find(outlet.attribute("destination").value()));
     }
     for (const auto& button : ownersButtons_) {
       button->setTarget(controller);
@@ -79,17 +79,17 @@ class SceneBuilder {
 
   std::shared_ptr<View> view(const pugi::xml_node& element) {
     const std::string_view name = element.name();
-    if (name == "button"sv) {
+    if (name == "button") {
       auto button = make<Button>(element);
       const std::string_view target = element.attribute("target").value();
-      if (target == "owner"sv) {
+      if (target == "owner") {
         ownersButtons_.push_back(button);
       } else if (!target.empty()) {
         throw std::runtime_error("a button's target is \"owner\" or none");
       }
       return button;
     }
-    if (name == "tableView"sv) {
+    if (name == "tableView") {
       auto table = make<TableView>(element);
       for (const pugi::xml_node& column : element.children()) {
         table->addTableColumn(make<TableColumn>(column, "tableColumn"));
@@ -156,7 +156,8 @@ Storyboard::Storyboard(std::shared_ptr<const Contents> contents) : contents_(std
 std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& name,
                                                            const std::shared_ptr<Bundle>& bundle) {
   try {
-    const auto path = bundle != nullptr ? bundle->pathForResource(name, "storyboard") : std::nullopt;
+    const auto path =
+        bundle != nullptr ? bundle->pathForResource(name, "storyboard") : std::nullopt;
     if (!path) {
       report(name, "not found in " + (bundle != nullptr ? bundle->resourcePath() : "no bundle"));
       return nullptr;

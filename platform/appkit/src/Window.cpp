@@ -94,7 +94,7 @@ void Window::performClose() {
 
 std::shared_ptr<View> Window::firstResponder() const { return focusedView(contentView()); }
 
-void Window::sendEvent(const Event& event) {
+void Window::sendEvent(const Event& event) const {
   if (auto responder = firstResponder()) {
     responder->keyDown(event);
   }

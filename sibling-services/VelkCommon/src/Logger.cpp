@@ -67,7 +67,7 @@ std::string_view localTime(time_t second) {
   struct Converted {
     time_t second = -1;
     long zone = 0;
-    const char* names[2] = {nullptr, nullptr};
+    std::array<const char*, 2> names{};
     std::array<char, 64> text{};
   };
   thread_local Converted converted;

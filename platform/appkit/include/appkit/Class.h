@@ -20,8 +20,10 @@ namespace appkit {
 // once, from a namespace-scope variable of its own .cpp, so that it is known
 // as soon as its library is loaded:
 //
-//   const bool registered = appkit::Class::define<MyController>("MyController", {
-//       {"windowWillClose:", appkit::Class::action(&MyController::windowWillClose)}});
+//   appkit::Class::Methods methods() {
+//     return {{"windowWillClose:", appkit::Class::action(&MyController::windowWillClose)}};
+//   }
+//   const bool registered = appkit::Class::define<MyController>("MyController", methods);
 class VELKAPPKIT_EXPORT Class {
  public:
   // Runs a method on `receiver` with the selector's argument; returns its
@@ -30,19 +32,23 @@ class VELKAPPKIT_EXPORT Class {
   using Methods = std::map<Selector, Method, std::less<>>;
   using Factory = std::shared_ptr<Object> (*)(const Coder& coder);
 
-  // Registers T under `name` with `methods`, made with T(const Coder&) when
-  // it has that constructor. False, registering nothing (after a line on
-  // standard error), when the name or the type is registered already; never
-  // throws.
-  template <class T>
-  static bool define(const char* name, Methods methods) noexcept {
+  // Registers T under `name` with the methods `makeMethods()` returns, made
+  // with T(const Coder&) when it has that constructor. False, registering
+  // nothing (after a line on standard error), when the name or the type is
+  // registered already or making the methods fails; never throws.
+  template <class T, class MakeMethods>
+  static bool define(const char* name, MakeMethods makeMethods) noexcept {
     Factory factory = nullptr;
     if constexpr (std::is_constructible_v<T, const Coder&>) {
       factory = [](const Coder& coder) -> std::shared_ptr<Object> {
         return std::make_shared<T>(coder);
       };
     }
-    return add(name, typeid(T), factory, std::move(methods), &Image<T>::anchor);
+    try {
+      return add(name, typeid(T), factory, makeMethods(), &Image<T>::anchor);
+    } catch (...) {
+      return false;
+    }
   }
 
   // The method of `function`, a member function of T taking `const A&`: it

@@ -65,7 +65,7 @@ class VELKAPPKIT_EXPORT Window : public Object {
   std::shared_ptr<View> firstResponder() const;
 
   // Delivers a key press to the first responder.
-  void sendEvent(const Event& event);
+  void sendEvent(const Event& event) const;
 
  private:
   std::shared_ptr<ViewController> contentViewController_;
