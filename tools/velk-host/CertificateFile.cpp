@@ -6,12 +6,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -20,76 +18,60 @@
 
 namespace {
 
-struct BioFree {
-  void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct OpenSslFree {
-  void operator()(void* data) const { OPENSSL_free(data); }
-};
-
 std::runtime_error failure(const std::string& path, const std::string& reason) {
   return std::runtime_error("cannot read '" + path + "': " + reason);
 }
 
-// The text of the current errno, as the platform words it.
-std::string errnoText() { return std::generic_category().message(errno); }
-
-// The whole file, refused unread when it is larger than kLargestFile (or,
-// for what is no regular file, such as /dev/zero, once more was read).
+// The whole file; refused unread when it is a regular file larger than
+// kLargestFile, or once more than that was read (from /dev/zero, say).
 std::string readAll(const std::string& path) {
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (!file.valid()) {
-    throw failure(path, errnoText());
-  }
   const auto tooLarge = [&] {
     return failure(path, "larger than " + std::to_string(CertificateFile::kLargestFile) +
                              " bytes, which no certificate is");
   };
   struct stat info {};
-  if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) &&
-      static_cast<std::uintmax_t>(info.st_size) > CertificateFile::kLargestFile) {
+  if (file.valid() && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::size_t>(info.st_size) > CertificateFile::kLargestFile) {
     throw tooLarge();
   }
   std::string bytes;
   std::array<char, 65536> buffer{};
-  for (;;) {
-    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
+  for (ssize_t got = 1; got != 0;) {
     // A directory opens but fails its first read, with EISDIR.
-    if (got < 0) {
-      throw failure(path, errnoText());
+    got = file.valid() ? ::read(file.get(), buffer.data(), buffer.size()) : -1;
+    if (got < 0 && errno != EINTR) {
+      throw failure(path, std::generic_category().message(errno));
     }
-    if (got == 0) {
-      return bytes;
-    }
-    if (bytes.size() + static_cast<std::size_t>(got) > CertificateFile::kLargestFile) {
+    bytes.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    if (bytes.size() > CertificateFile::kLargestFile) {
       throw tooLarge();
     }
-    bytes.append(buffer.data(), static_cast<std::size_t>(got));
   }
+  return bytes;
 }
 
 std::string decodePem(const std::string& path, const std::string& text) {
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) {
-    throw failure(path, "too large for a PEM file");
-  }
-  const std::unique_ptr<BIO, BioFree> bio(
-      BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
+  const std::unique_ptr<BIO, decltype(&BIO_free)> bio(
+      BIO_new_mem_buf(text.data(), static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX))),
+      &BIO_free);
   unsigned char* data = nullptr;
   long length = 0;
   char* name = nullptr;
   const int read =
       bio ? PEM_bytes_read_bio(&data, &length, &name, PEM_STRING_X509, bio.get(), nullptr, nullptr)
           : 0;
-  const std::unique_ptr<unsigned char, OpenSslFree> ownedData(data);
-  const std::unique_ptr<char, OpenSslFree> ownedName(name);
+  std::string decoded =
+      data != nullptr && length > 0
+          ? std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length))
+          : std::string();
+  OPENSSL_free(data);
+  OPENSSL_free(name);
   ERR_clear_error();
-  if (read != 1 || data == nullptr || length <= 0) {
+  if (read != 1 || decoded.empty()) {
     throw failure(path, "its CERTIFICATE block is not valid PEM");
   }
-  return {reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)};
+  return decoded;
 }
 
 }  // namespace
