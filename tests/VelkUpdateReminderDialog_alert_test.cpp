@@ -25,9 +25,10 @@ using velktest::serialsOf;
 
 class AlertTest : public velktest::HistoryTest {
  protected:
-  // Today is 2026-01-15: two records expire within three months (0B first),
-  // one has expired, two expire later.
-  const std::string kShown = recordLine("S", "0A", "2026-03-01", "2025-06-01 10:00:00") +
+  // Today is 2026-01-15: two records expire within three months (0B first,
+  // 0A on the last day of the three months), one has expired, two expire
+  // later.
+  const std::string kShown = recordLine("S", "0A", "2026-04-15", "2025-06-01 10:00:00") +
                              recordLine("A", "0B", "2026-02-01", "2025-06-02 10:00:00");
   const std::string kExpired = recordLine("A", "0C", "2026-01-14", "2025-06-03 10:00:00");
   const std::string kLater = recordLine("S", "0D", "2027-01-01", "2025-06-04 10:00:00") +
@@ -42,7 +43,7 @@ class AlertTest : public velktest::HistoryTest {
       "| 種別         | シリアル番号 | 有効期限の満了日 |\n"
       "|--------------|--------------|------------------|\n"
       "| 利用者証明用 | 0B           | 令和8年2月1日    |\n"
-      "| 署名用       | 0A           | 令和8年3月1日    |\n"
+      "| 署名用       | 0A           | 令和8年4月15日   |\n"
       "[ 閉じる ]\n";
 
   void writeHistory(const std::string& text) const { velktest::writeHistory(home, text); }
