@@ -84,7 +84,7 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     : QWidget(nullptr, flagsFor(window.styleMask())), onInput_(std::move(onInput)), layout_(this) {
   setWindowModality(Qt::ApplicationModal);
   appkit::WindowContents contents = appkit::WindowContents::of(window);
-  if (contents.hasTable) {
+  if (!contents.columns.empty()) {
     table_ = std::make_unique<QTableView>(this);
     table_->setModel(&model_);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -24,38 +24,29 @@ namespace {
 // library, so that only programs that open a real window load Qt. It is
 // loaded once and stays: Qt registers handlers that run at exit.
 std::unique_ptr<EventBackend> desktopBackend() {
-  static std::string loadError;
-  static const EventBackend::DesktopPluginEntry entry = []() -> EventBackend::DesktopPluginEntry {
+  static std::string error;
+  static const auto entry = []() -> EventBackend::DesktopPluginEntry {
     Dl_info self{};
     dladdr(reinterpret_cast<const void*>(&desktopBackend), &self);
-    const std::filesystem::path path =
+    const std::string path =
         std::filesystem::path(self.dli_fname != nullptr ? self.dli_fname : "").parent_path() /
         "libVelkAppKitQt.so";
     std::error_code missing;
-    if (!std::filesystem::is_regular_file(path, missing)) {
-      loadError = path.string() + " is not installed";
-      return nullptr;
-    }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      const char* reason = dlerror();  // NOLINT(concurrency-mt-unsafe): main thread
-      loadError = "cannot load " + path.string() + ": " + (reason != nullptr ? reason : "");
-      return nullptr;
-    }
-    auto* found = reinterpret_cast<EventBackend::DesktopPluginEntry>(
-        dlsym(handle, EventBackend::DesktopPluginEntryName));
-    if (found == nullptr) {
-      loadError = path.string() + " has no " + EventBackend::DesktopPluginEntryName;
-    }
-    return found;
+    void* handle = std::filesystem::is_regular_file(path, missing)
+                       ? dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)
+                       : nullptr;
+    void* found = handle != nullptr ? dlsym(handle, EventBackend::DesktopPluginEntryName) : nullptr;
+    const char* reason = handle == nullptr ? dlerror() : nullptr;  // NOLINT(concurrency-mt-unsafe)
+    error = !std::filesystem::is_regular_file(path, missing) ? path + " is not installed"
+            : handle == nullptr ? "cannot load " + path + ": " + (reason != nullptr ? reason : "")
+                                : path + " has no " + EventBackend::DesktopPluginEntryName;
+    return reinterpret_cast<EventBackend::DesktopPluginEntry>(found);
   }();
-  std::string error = loadError;
+  std::string why = error;
   std::unique_ptr<EventBackend> backend;
-  if (entry != nullptr && !entry(backend, error)) {
+  if (entry == nullptr || !entry(backend, why)) {
+    std::cerr << "appkit: no desktop window: " << why << '\n';
     backend.reset();
-  }
-  if (backend == nullptr) {
-    std::cerr << "appkit: no desktop window: " << error << '\n';
   }
   return backend;
 }

@@ -100,7 +100,7 @@ void TerminalEventBackend::displayWindow(Window& window) {
   put(0, (COLS - titleWidth) / 2, contents.title, titleWidth);
   attroff(A_BOLD);
   int y = 2;
-  if (contents.hasTable && !contents.columns.empty()) {
+  if (!contents.columns.empty()) {
     std::vector<int> widths = contents.columnWidths();
     // The widest columns narrow until the table, cells, blanks and rules, fits.
     const auto tableWidth = [&] {

@@ -50,7 +50,7 @@ TextEventBackend::TextEventBackend(std::istream& input, std::ostream& output)
 void TextEventBackend::displayWindow(Window& window) {
   const WindowContents contents = WindowContents::of(window);
   output_ << "== " << contents.title << " ==\n";
-  if (contents.hasTable) {
+  if (!contents.columns.empty()) {
     const std::vector<int> widths = contents.columnWidths();
     output_ << WindowContents::tableRow(widths, contents.columns, "|") << '\n'
             << WindowContents::tableRule(widths, "|", "-", "|", "|") << '\n';

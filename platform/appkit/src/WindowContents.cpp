@@ -1,10 +1,10 @@
 #include "appkit/WindowContents.h"
 
+#include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale, uselocale
 #include <algorithm>
 #include <any>
 #include <cstdint>
 #include <cwchar>
-#include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale, uselocale
 #include <utility>
 
 #include "appkit/Button.h"
@@ -34,7 +34,6 @@ std::pair<int, std::size_t> character(std::string_view text) {
   return {width, std::max<std::size_t>(sequence.length, 1)};
 }
 
-
 std::string cellText(const std::any& value) {
   if (const auto* text = std::any_cast<std::string>(&value)) {
     return *text;
@@ -52,8 +51,7 @@ void collect(const std::shared_ptr<View>& view, const std::shared_ptr<View>& foc
     contents.buttons.push_back(button->title());
     contents.buttonViews.push_back(button);
   }
-  if (auto table = std::dynamic_pointer_cast<TableView>(view); table && !contents.hasTable) {
-    contents.hasTable = true;
+  if (auto table = std::dynamic_pointer_cast<TableView>(view); table && contents.columns.empty()) {
     for (const auto& column : table->tableColumns()) {
       contents.columns.push_back(column->title());
     }
@@ -95,7 +93,6 @@ std::vector<int> WindowContents::columnWidths() const {
   }
   return widths;
 }
-
 
 int WindowContents::displayWidth(std::string_view text) {
   int total = 0;

@@ -19,7 +19,6 @@ struct VELKAPPKIT_EXPORT WindowContents {
   std::string title;
   int width = 0;
   int height = 0;
-  bool hasTable = false;
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> buttons;
