@@ -7,22 +7,19 @@ namespace foundation {
 namespace {
 
 // The replacement clock; empty means the system clock.
-std::function<Date()>& replacement() {
-  static std::function<Date()> clock;
-  return clock;
-}
+std::function<Date()> replacement;
 
 }  // namespace
 
 Date now() {
-  const std::function<Date()>& clock = replacement();
-  return clock ? clock()
-               : std::chrono::time_point_cast<Date::duration>(std::chrono::system_clock::now());
+  return replacement
+             ? replacement()
+             : std::chrono::time_point_cast<Date::duration>(std::chrono::system_clock::now());
 }
 
 ScopedClock::ScopedClock(std::function<Date()> clock)
-    : previous_(std::exchange(replacement(), std::move(clock))) {}
+    : previous_(std::exchange(replacement, std::move(clock))) {}
 
-ScopedClock::~ScopedClock() { replacement() = std::move(previous_); }
+ScopedClock::~ScopedClock() { replacement = std::move(previous_); }
 
 }  // namespace foundation

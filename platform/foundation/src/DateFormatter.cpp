@@ -39,22 +39,15 @@ std::size_t fieldCount(std::string_view pattern) {
 
 std::string DateFormatter::string(const Date& date) const {
   const std::size_t count = fieldCount(pattern_);
-  const DateComponents components = Calendar::current().dateComponents(date);
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) {
-    const Field& field = kFields[i];
-    const std::optional<int>& value = components.*field.member;
-    if (!value) {
-      return "";
-    }
-    std::array<char, 16> digits{};
-    std::snprintf(digits.data(), digits.size(), "%0*d", static_cast<int>(field.maxDigits), *value);
-    if (field.separator != '\0') {
-      text += field.separator;
-    }
-    text += digits.data();
+  const DateComponents fields = Calendar::current().dateComponents(date);
+  if (count == 0 || !fields.year) {
+    return "";
   }
-  return text;
+  std::array<char, 96> text{};
+  std::snprintf(text.data(), text.size(),
+                count == 3 ? "%04d-%02d-%02d" : "%04d-%02d-%02d %02d:%02d:%02d", *fields.year,
+                *fields.month, *fields.day, *fields.hour, *fields.minute, *fields.second);
+  return text.data();
 }
 
 std::optional<Date> DateFormatter::date(const std::string& text) const {

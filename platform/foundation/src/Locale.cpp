@@ -1,5 +1,6 @@
 #include "foundation/Locale.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <string_view>
 
@@ -19,14 +20,10 @@ std::string languageIdentifier(std::string_view locale) {
   }
   std::string identifier;
   for (const char c : locale) {
-    if (c == '_') {
-      identifier += '-';
-    } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               c == '-') {
-      identifier += c;
-    } else {
+    if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '_' && c != '-') {
       return kDefaultLanguage;
     }
+    identifier += c == '_' ? '-' : c;
   }
   return identifier;
 }
