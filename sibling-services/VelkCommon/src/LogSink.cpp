@@ -26,10 +26,8 @@ void LogSink::write(std::string_view line) noexcept {
     if (!fd_.valid()) {
       return;
     }
-    ssize_t written = 0;
-    do {
-      written = ::write(fd_.get(), line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
+    while (::write(fd_.get(), line.data(), line.size()) < 0 && errno == EINTR) {
+    }
     if (++linesSinceCheck_ >= kLinesPerCheck) {
       check();
     }

@@ -112,21 +112,18 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const std::string_view className = caller.className();
+    const long milliseconds = now.tv_nsec / 1000000;
+    const std::array<char, 4> millis = {static_cast<char>('0' + milliseconds / 100),
+                                        static_cast<char>('0' + milliseconds / 10 % 10),
+                                        static_cast<char>('0' + milliseconds % 10), ' '};
     std::string line;
     line.reserve(64 + className.size() + operation.size() + message.size());
-    line.append(localTime(now.tv_sec));
-    line += static_cast<char>('0' + now.tv_nsec / 100000000);
-    line += static_cast<char>('0' + now.tv_nsec / 10000000 % 10);
-    line += static_cast<char>('0' + now.tv_nsec / 1000000 % 10);
-    line += ' ';
-    line += level;
-    line += ' ';
-    line += idsOfThisThread();
-    line += ' ';
-    line += className;
-    line += '.';
-    line += operation;
-    line += " |";
+    for (const std::string_view piece :
+         {localTime(now.tv_sec), std::string_view(millis.data(), millis.size()), level,
+          std::string_view(" "), std::string_view(idsOfThisThread()), std::string_view(" "),
+          className, std::string_view("."), operation, std::string_view(" |")}) {
+      line += piece;
+    }
     appendEscaped(line, message);
     line += '\n';
     sink_->write(line);

@@ -32,11 +32,9 @@ bool VelkLockController::lock(std::int64_t time) {
   if (lockFlag != 0) {
     return true;
   }
+  fd = fd >= 0 ? fd : ::open(filepath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
   if (fd < 0) {
-    fd = ::open(filepath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
-      return false;
-    }
+    return false;
   }
   const Clock::time_point deadline =
       Clock::now() + milliseconds(std::clamp<std::int64_t>(time, 0, kLongestWait));

@@ -4,18 +4,15 @@
 
 #include <utility>
 
-// Owns one open file descriptor and closes it when it goes. Move-only.
+// Owns one open file descriptor and closes it when it goes.
 class FileDescriptor {
  public:
   FileDescriptor() = default;
   explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
   ~FileDescriptor() { reset(); }
 
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-    reset(std::exchange(other.fd_, -1));
-    return *this;
-  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
 
   int get() const noexcept { return fd_; }
   bool valid() const noexcept { return fd_ >= 0; }
