@@ -19,12 +19,10 @@ int QtTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant QtTableModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid()) {
-    return {};
-  }
   const auto row = static_cast<std::size_t>(index.row());
   const auto column = static_cast<std::size_t>(index.column());
-  if (row >= rows_.size() || column >= rows_[row].size()) {
+  if (role != Qt::DisplayRole || !index.isValid() || row >= rows_.size() ||
+      column >= rows_[row].size()) {
     return {};
   }
   return QString::fromStdString(rows_[row][column]);

@@ -26,12 +26,8 @@ QString buttonTitle(const std::string& title) {
 
 Qt::WindowFlags flagsFor(appkit::WindowStyleMask mask) {
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
-  if ((mask & appkit::WindowStyleMaskTitled) != 0) {
-    flags |= Qt::WindowTitleHint;
-  }
-  if ((mask & appkit::WindowStyleMaskClosable) != 0) {
-    flags |= Qt::WindowCloseButtonHint;
-  }
+  flags.setFlag(Qt::WindowTitleHint, (mask & appkit::WindowStyleMaskTitled) != 0);
+  flags.setFlag(Qt::WindowCloseButtonHint, (mask & appkit::WindowStyleMaskClosable) != 0);
   return flags;
 }
 
@@ -39,18 +35,13 @@ Qt::WindowFlags flagsFor(appkit::WindowStyleMask mask) {
 // and keys that type nothing.
 std::optional<QtWindowInput> keyInput(const QKeyEvent& event) {
   QtWindowInput input;
-  const Qt::KeyboardModifiers modifiers = event.modifiers();
-  if (modifiers.testFlag(Qt::ShiftModifier)) {
-    input.modifierFlags |= appkit::EventModifierFlagShift;
-  }
-  if (modifiers.testFlag(Qt::ControlModifier)) {
-    input.modifierFlags |= appkit::EventModifierFlagControl;
-  }
-  if (modifiers.testFlag(Qt::AltModifier)) {
-    input.modifierFlags |= appkit::EventModifierFlagOption;
-  }
-  if (modifiers.testFlag(Qt::MetaModifier)) {
-    input.modifierFlags |= appkit::EventModifierFlagCommand;
+  static constexpr std::array<std::pair<Qt::KeyboardModifier, appkit::EventModifierFlags>, 4>
+      kModifiers = {{{Qt::ShiftModifier, appkit::EventModifierFlagShift},
+                     {Qt::ControlModifier, appkit::EventModifierFlagControl},
+                     {Qt::AltModifier, appkit::EventModifierFlagOption},
+                     {Qt::MetaModifier, appkit::EventModifierFlagCommand}}};
+  for (const auto& [modifier, flag] : kModifiers) {
+    input.modifierFlags |= event.modifiers().testFlag(modifier) ? flag : 0;
   }
   const int key = event.key();
   if (key >= Qt::Key_A && key <= Qt::Key_Z) {
@@ -102,10 +93,7 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     button->setAutoDefault(false);
     button->setDefault(false);
     connect(button.get(), &QPushButton::clicked, this, [this, view = contents.buttonViews[i]] {
-      QtWindowInput input;
-      input.kind = QtWindowInput::Kind::ButtonClick;
-      input.button = view;
-      onInput_(input);
+      onInput_({.kind = QtWindowInput::Kind::ButtonClick, .button = view});
     });
     buttonRow_.addWidget(button.get());
     buttons_.push_back(std::move(button));
@@ -117,8 +105,6 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
   fitAndCentre(width, height);
   qApp->installEventFilter(this);
 }
-
-QtWindow::~QtWindow() = default;
 
 void QtWindow::refresh(appkit::Window& window) { showContents(appkit::WindowContents::of(window)); }
 
@@ -190,7 +176,5 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
 void QtWindow::closeEvent(QCloseEvent* event) {
   // The title bar's close button: the appkit window decides whether it closes.
   event->ignore();
-  QtWindowInput input;
-  input.kind = QtWindowInput::Kind::CloseButton;
-  onInput_(input);
+  onInput_({.kind = QtWindowInput::Kind::CloseButton});
 }

@@ -26,9 +26,9 @@ struct QtWindowInput {
   Kind kind = Kind::KeyPress;
   appkit::EventModifierFlags modifierFlags = 0;
   // KeyPress: one character, or " ", "\r", "\t", "\x1b".
-  std::string key;
+  std::string key{};
   // ButtonClick: the button clicked.
-  std::weak_ptr<appkit::Button> button;
+  std::weak_ptr<appkit::Button> button{};
 };
 
 // The Qt widget that shows one appkit window: its title and content size, its
@@ -45,9 +45,6 @@ class QtWindow : public QWidget {
   using InputHandler = std::function<void(const QtWindowInput& input)>;
 
   QtWindow(appkit::Window& window, InputHandler onInput);
-  ~QtWindow() override;
-  QtWindow(const QtWindow&) = delete;
-  QtWindow& operator=(const QtWindow&) = delete;
 
   // Draws `window`'s title, table and button titles again.
   void refresh(appkit::Window& window);
