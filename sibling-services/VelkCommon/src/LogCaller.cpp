@@ -39,11 +39,9 @@ std::string_view LogCaller::className() const {
   static std::unordered_map<const std::type_info*, std::string> names;
   try {
     const std::lock_guard<std::mutex> guard(mutex);
-    auto [it, inserted] = names.try_emplace(type_);
-    if (inserted) {
-      it->second = shortName(type_->name());
-    }
-    return it->second;
+    const auto found = names.find(type_);
+    return found != names.end() ? found->second
+                                : names.emplace(type_, shortName(type_->name())).first->second;
   } catch (...) {
     return "?";
   }

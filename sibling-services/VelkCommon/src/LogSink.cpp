@@ -12,13 +12,6 @@
 #include "VelkCommon/VelkLockController.h"
 #include "VelkCommon/VelkLog.h"
 
-namespace {
-
-// How long a writer waits for another writer that is rotating the file.
-constexpr std::int64_t kRotateLockWait = 200;
-
-}  // namespace
-
 void LogSink::write(std::string_view line) noexcept {
   try {
     const std::lock_guard<std::mutex> guard(mutex_);

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@ class LogSink {
   static constexpr off_t kRotateSize = off_t{1} << 20;
   static constexpr int kKeptFiles = 3;
   static constexpr int kLinesPerCheck = 64;
+  // How long a writer waits for another writer that is rotating the file.
+  static constexpr std::int64_t kRotateLockWait = 200;
 
   explicit LogSink(LogFilePrefix prefix) : prefix_(prefix) {}
 

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
-#include <utility>
 
 #include "LogSink.h"
 #include "foundation/Utf8.h"
@@ -85,23 +84,6 @@ std::string_view localTime(time_t second) {
 }
 
 }  // namespace
-
-Logger::Logger(std::shared_ptr<LogSink> sink) : sink_(std::move(sink)) {}
-
-void Logger::debug(std::string_view message, LogCaller caller,
-                   std::string_view operation) const noexcept {
-  write("DEBUG", message, caller, operation);
-}
-
-void Logger::error(std::string_view message, LogCaller caller,
-                   std::string_view operation) const noexcept {
-  write("ERROR", message, caller, operation);
-}
-
-void Logger::fatal(std::string_view message, LogCaller caller,
-                   std::string_view operation) const noexcept {
-  write("FATAL", message, caller, operation);
-}
 
 void Logger::write(std::string_view level, std::string_view message, LogCaller caller,
                    std::string_view operation) const noexcept {

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
-#include <utility>
 
 namespace {
 
@@ -23,10 +22,6 @@ constexpr milliseconds kLongestPause{20};
 constexpr std::int64_t kLongestWait = std::int64_t{1} << 40;
 
 }  // namespace
-
-VelkLockController::VelkLockController(std::string filepath) : filepath(std::move(filepath)) {}
-
-VelkLockController::~VelkLockController() { VelkLockController::unlock(); }
 
 bool VelkLockController::lock(std::int64_t time) {
   if (lockFlag != 0) {
@@ -58,15 +53,14 @@ bool VelkLockController::lock(std::int64_t time) {
 }
 
 void VelkLockController::unlock() {
-  if (fd < 0) {
-    return;
-  }
   // Released explicitly rather than by close() alone, which would leave it
   // held while a forked child still has the descriptor.
-  if (lockFlag != 0) {
+  if (fd >= 0 && lockFlag != 0) {
     ::flock(fd, LOCK_UN);
   }
-  ::close(fd);
+  if (fd >= 0) {
+    ::close(fd);
+  }
   fd = -1;
   lockFlag = 0;
 }

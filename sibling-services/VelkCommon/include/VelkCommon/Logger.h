@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "VelkCommon/LogCaller.h"
 #include "VelkCommon/VelkCommonExport.h"
@@ -18,14 +19,23 @@ class LogSink;
 class VELKCOMMON_EXPORT Logger {
  public:
   // A logger writing to `sink`; a null sink drops every line.
-  explicit Logger(std::shared_ptr<LogSink> sink);
+  explicit Logger(std::shared_ptr<LogSink> sink) : sink_(std::move(sink)) {}
 
   // An ordinary trace line.
-  void debug(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
+  void debug(std::string_view message, LogCaller caller,
+             std::string_view operation) const noexcept {
+    write("DEBUG", message, caller, operation);
+  }
   // A failure the caller handles.
-  void error(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
+  void error(std::string_view message, LogCaller caller,
+             std::string_view operation) const noexcept {
+    write("ERROR", message, caller, operation);
+  }
   // A failure that ends the caller's operation.
-  void fatal(std::string_view message, LogCaller caller, std::string_view operation) const noexcept;
+  void fatal(std::string_view message, LogCaller caller,
+             std::string_view operation) const noexcept {
+    write("FATAL", message, caller, operation);
+  }
 
  private:
   void write(std::string_view level, std::string_view message, LogCaller caller,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "VelkCommon/VelkCommonExport.h"
 
@@ -11,9 +12,9 @@
 class VELKCOMMON_EXPORT VelkLockController {
  public:
   // Remembers the lock file's path; touches nothing on disk.
-  explicit VelkLockController(std::string filepath);
+  explicit VelkLockController(std::string filepath) : filepath(std::move(filepath)) {}
   // Releases the lock when it is still held.
-  virtual ~VelkLockController();
+  virtual ~VelkLockController() { VelkLockController::unlock(); }
 
   VelkLockController(const VelkLockController&) = delete;
   VelkLockController& operator=(const VelkLockController&) = delete;
