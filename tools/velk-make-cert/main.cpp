@@ -1,11 +1,11 @@
 // velk-make-cert: writes one freshly made, signed certificate to a file, for
 // demos and manual tests.
 //
-//   velk-make-cert --serial [-]HEX --not-after WHEN [--time utc|generalized] [--pem] --out FILE
+//   velk-make-cert --serial [-]HEX --not-after WHEN [--pem] --out FILE
 //
-// WHEN is YYYY-MM-DD (noon, local time, of that day), YYYY-MM-DDTHH:MM:SSZ
-// (UTC), or +DAYS / -DAYS (noon, local time, that many days from today).
-// The notAfter is encoded as RFC 5280 prescribes unless --time says otherwise.
+// WHEN is YYYY-MM-DD (noon, local time, of that day) or +DAYS / -DAYS (noon,
+// local time, that many days from today). The notAfter is encoded as RFC 5280
+// prescribes.
 
 #include <CLI/CLI.hpp>
 
@@ -41,9 +41,6 @@ std::chrono::sys_seconds parseNotAfter(const std::string& text) {
   int year = 0;
   unsigned month = 0;
   unsigned day = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
   int days = 0;
   int end = 0;
   if (std::sscanf(text.c_str(), "%d%n", &days, &end) == 1 && end == static_cast<int>(text.size()) &&
@@ -52,17 +49,10 @@ std::chrono::sys_seconds parseNotAfter(const std::string& text) {
   }
   if (std::sscanf(text.c_str(), "%4d-%2u-%2u%n", &year, &month, &day, &end) == 3 &&
       end == static_cast<int>(text.size())) {
-    return CertificateFactory::localNoon(
-        std::chrono::year_month_day{std::chrono::year{year}, std::chrono::month{month},
-                                    std::chrono::day{day}});
+    return CertificateFactory::localNoon(std::chrono::year_month_day{
+        std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}});
   }
-  if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2d:%2d:%2dZ%n", &year, &month, &day, &hour, &minute,
-                  &second, &end) == 6 &&
-      end == static_cast<int>(text.size())) {
-    return CertificateFactory::utc(year, month, day, hour, minute, second);
-  }
-  throw std::invalid_argument("bad date '" + text +
-                              "': expected YYYY-MM-DD, YYYY-MM-DDTHH:MM:SSZ, +DAYS or -DAYS");
+  throw std::invalid_argument("bad date '" + text + "': expected YYYY-MM-DD, +DAYS or -DAYS");
 }
 
 }  // namespace
@@ -71,14 +61,10 @@ int main(int argc, char** argv) {
   CLI::App app{"Writes one freshly made, signed certificate to a file.", "velk-make-cert"};
   std::string serial;
   std::string notAfter;
-  std::string time;
   std::string out;
   bool pem = false;
   app.add_option("--serial", serial, "[-]HEX")->required();
-  app.add_option("--not-after", notAfter, "YYYY-MM-DD, YYYY-MM-DDTHH:MM:SSZ, +DAYS or -DAYS")
-      ->required();
-  app.add_option("--time", time, "the notAfter's encoding")
-      ->check(CLI::IsMember({"utc", "generalized"}));
+  app.add_option("--not-after", notAfter, "YYYY-MM-DD, +DAYS or -DAYS")->required();
   app.add_flag("--pem", pem, "PEM rather than DER");
   app.add_option("--out", out, "the file to write")->required();
   CLI11_PARSE(app, argc, argv);
@@ -86,14 +72,9 @@ int main(int argc, char** argv) {
     velktest::CertificateOptions options;
     options.serial = parseSerial(serial, options.negativeSerial);
     options.notAfter = parseNotAfter(notAfter);
-    if (!time.empty()) {
-      options.notAfterEncoding = time == "utc" ? velktest::TimeEncoding::kUtcTime
-                                               : velktest::TimeEncoding::kGeneralizedTime;
-    }
     const velktest::MadeCertificate certificate = CertificateFactory::make(options);
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    file << (pem ? certificate.pem
-                 : std::string(certificate.der.begin(), certificate.der.end()));
+    file << (pem ? certificate.pem : std::string(certificate.der.begin(), certificate.der.end()));
     file.close();
     if (!file) {
       throw std::runtime_error("cannot write '" + out + "'");
