@@ -58,17 +58,17 @@ std::chrono::sys_seconds parseNotAfter(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Writes one freshly made, signed certificate to a file.", "velk-make-cert"};
-  std::string serial;
-  std::string notAfter;
-  std::string out;
-  bool pem = false;
-  app.add_option("--serial", serial, "[-]HEX")->required();
-  app.add_option("--not-after", notAfter, "YYYY-MM-DD, +DAYS or -DAYS")->required();
-  app.add_flag("--pem", pem, "PEM rather than DER");
-  app.add_option("--out", out, "the file to write")->required();
-  CLI11_PARSE(app, argc, argv);
   try {
+    CLI::App app{"Writes one freshly made, signed certificate to a file.", "velk-make-cert"};
+    std::string serial;
+    std::string notAfter;
+    std::string out;
+    bool pem = false;
+    app.add_option("--serial", serial, "[-]HEX")->required();
+    app.add_option("--not-after", notAfter, "YYYY-MM-DD, +DAYS or -DAYS")->required();
+    app.add_flag("--pem", pem, "PEM rather than DER");
+    app.add_option("--out", out, "the file to write")->required();
+    CLI11_PARSE(app, argc, argv);
     velktest::CertificateOptions options;
     options.serial = parseSerial(serial, options.negativeSerial);
     options.notAfter = parseNotAfter(notAfter);
@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const std::exception& error) {
     std::cerr << "velk-make-cert: " << error.what() << '\n';
-    return 2;
+  } catch (...) {
+    std::cerr << "velk-make-cert: unexpected failure\n";
   }
+  return 2;
 }
