@@ -3,7 +3,6 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -18,12 +17,6 @@ namespace {
 // bytes that stay as they are go in one piece.
 void appendEscaped(std::string& out, std::string_view message) {
   static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
-  // Nearly every message is printable ASCII without a backslash.
-  if (std::all_of(message.begin(), message.end(),
-                  [](char c) { return c >= ' ' && c <= '~' && c != '\\'; })) {
-    out += message;
-    return;
-  }
   std::size_t plain = 0;
   for (std::size_t i = 0; i < message.size();) {
     const auto byte = static_cast<unsigned char>(message[i]);
