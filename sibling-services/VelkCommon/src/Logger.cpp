@@ -20,6 +20,10 @@ void appendEscaped(std::string& out, std::string_view message) {
   std::size_t plain = 0;
   for (std::size_t i = 0; i < message.size();) {
     const auto byte = static_cast<unsigned char>(message[i]);
+    if (byte >= ' ' && byte < 0x80 && byte != '\\') {
+      ++i;  // nearly every byte: printable ASCII, kept
+      continue;
+    }
     const char* escaped = byte == '\\'   ? "\\\\"
                           : byte == '\n' ? "\\n"
                           : byte == '\r' ? "\\r"
