@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     }
     floorLog.write(logLines);
   };
-  timePairs("reminder", pairsArgument(argc, argv, 1, 301), {"alert()", remind}, {"floor", floor},
-            0, 1, [&] { floorLog.keepBelowRotation(); });
+  timePairs("reminder", pairsArgument(argc, argv, 1, 301), {"alert()", remind}, {"floor", floor}, 0,
+            1, [&] { floorLog.keepBelowRotation(); });
   appkit::Application::shared().setEventBackend(nullptr);
   return 0;
 }

@@ -104,8 +104,7 @@ TEST_F(AlertTest, StoryboardWithoutAUsableWindow) {
     }
     writeHistory(kHistory);
     screen.type("close\n");
-    std::make_shared<DialogFromBundle>(std::make_shared<appkit::Bundle>(resources.path()))
-        ->alert();
+    std::make_shared<DialogFromBundle>(std::make_shared<appkit::Bundle>(resources.path()))->alert();
     EXPECT_THAT(log.newLines(),
                 testing::Contains(velktest::fatalLine("DialogFromBundle", "alert()", failure)))
         << xml;

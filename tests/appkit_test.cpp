@@ -22,7 +22,9 @@ using appkit::Event;
 
 class AppKitTest : public testing::Test {
  protected:
-  AppKitTest() { VelkUpdateReminderDialog::hList = {velktest::historyRecord("A", "01", "2026-02-01")}; }
+  AppKitTest() {
+    VelkUpdateReminderDialog::hList = {velktest::historyRecord("A", "01", "2026-02-01")};
+  }
   ~AppKitTest() override { Application::shared().setEventBackend(nullptr); }
 
   // The framework's storyboard with `from` replaced by `to`, instantiated.
@@ -36,8 +38,8 @@ class AppKitTest : public testing::Test {
       xml.replace(xml.find(from), from.size(), to);
     }
     velktest::writeFileBytes(dir_.file("Main.storyboard"), xml);
-    auto storyboard =
-        appkit::Storyboard::storyboardWithName("Main", std::make_shared<appkit::Bundle>(dir_.path()));
+    auto storyboard = appkit::Storyboard::storyboardWithName(
+        "Main", std::make_shared<appkit::Bundle>(dir_.path()));
     return storyboard ? storyboard->instantiateInitialController() : nullptr;
   }
 
@@ -45,7 +47,8 @@ class AppKitTest : public testing::Test {
   // the text backend.
   appkit::ModalResponse run(const std::string& input, appkit::WindowStyleMask mask = 3) {
     auto controller = std::dynamic_pointer_cast<appkit::WindowController>(instantiate());
-    auto window = appkit::Window::windowWithContentViewController(controller->contentViewController());
+    auto window =
+        appkit::Window::windowWithContentViewController(controller->contentViewController());
     window->setStyleMask(mask);
     input_.str(input);
     Application::shared().setEventBackend(
@@ -119,10 +122,9 @@ TEST_F(AppKitTest, TheTextBackendTypesKeysAndPressesTheFocusedButton) {
   EXPECT_EQ(run("bogus\nshift+\n\nalt+shift+c\nC\nenter\nunread\n"), appkit::ModalResponseStop);
   EXPECT_THAT(output_.str(), testing::HasSubstr("unknown input: bogus\nunknown input: shift+\n"));
   const auto shift = std::to_string(appkit::EventModifierFlagShift);
-  EXPECT_THAT(passed, testing::ElementsAre(
-                          "C " + std::to_string(appkit::EventModifierFlagOption |
-                                                appkit::EventModifierFlagShift),
-                          "C " + shift, "\r 0"));
+  EXPECT_THAT(passed, testing::ElementsAre("C " + std::to_string(appkit::EventModifierFlagOption |
+                                                                 appkit::EventModifierFlagShift),
+                                           "C " + shift, "\r 0"));
 }
 
 TEST_F(AppKitTest, TheTitleBarClosesOnlyAClosableWindowAndTheInputEndsOnce) {

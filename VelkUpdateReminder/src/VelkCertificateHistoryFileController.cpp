@@ -208,7 +208,8 @@ bool VelkCertificateHistoryFileController::createNewCertificateFile() {
 bool VelkCertificateHistoryFileController::readFile(std::int64_t varidReadRowCount) {
   static constexpr const char* kOperation = "readFile(varidReadRowCount:)";
   log.debug(" *** readFile(varidReadRowCount:Int) -> Bool  START *** ", this, kOperation);
-  const EndLine end(log, this, kOperation, " *** readFile(varidReadRowCount:Int) -> Bool  END *** ");
+  const EndLine end(log, this, kOperation,
+                    " *** readFile(varidReadRowCount:Int) -> Bool  END *** ");
   certificateHistoryInfoList.clear();
   std::string text;
   if (const std::optional<std::string> failure = readWholeFile(filepathHist, text)) {
@@ -249,8 +250,9 @@ VelkCertificateHistoryFileController::readExpirationInfo(const std::string& line
   static constexpr const char* kOperation = "readExpirationInfo(line:)";
   log.debug(" *** readExpirationInfo(line:String) -> VelkCertificateHistoryInfo  START *** ", this,
             kOperation);
-  const EndLine end(log, this, kOperation,
-                    " *** readExpirationInfo(line:String) -> VelkCertificateHistoryInfo?  END *** ");
+  const EndLine end(
+      log, this, kOperation,
+      " *** readExpirationInfo(line:String) -> VelkCertificateHistoryInfo?  END *** ");
   const std::vector<std::string> items = splitAtCommas(line);
   if (items.size() != 4) {
     log.error(" *** format error : item count= " + std::to_string(items.size()) + " *** ", this,

@@ -19,9 +19,10 @@ HostRun runVelkHost(const TempDir& dir, const std::vector<std::string>& args,
     }
     command += "'";
   }
-  command += " <'" + dir.file("stdin") + "' >'" + dir.file("stdout") + "' 2>'" +
-             dir.file("stderr") + "'";
-  const int status = std::system(command.c_str());  // NOLINT(cert-env33-c,concurrency-mt-unsafe): one thread
+  command +=
+      " <'" + dir.file("stdin") + "' >'" + dir.file("stdout") + "' 2>'" + dir.file("stderr") + "'";
+  const int status =
+      std::system(command.c_str());  // NOLINT(cert-env33-c,concurrency-mt-unsafe): one thread
   HostRun run;
   if (status == -1 || !WIFEXITED(status)) {
     ADD_FAILURE() << "velk-host did not run to its end: " << command;

@@ -129,8 +129,8 @@ int printHistory(std::ostream& out, const std::string& dcClass = "", const std::
   if (!controller.readFile(VelkUpdateReminderCommon::HISTORY_MAX_COUNT)) {
     return failed("cannot read the history " + path);
   }
-  for (const auto& info : found != nullptr ? controller.getCertificateHistoryInfoList()
-                                            : Controller::InfoList()) {
+  for (const auto& info :
+       found != nullptr ? controller.getCertificateHistoryInfoList() : Controller::InfoList()) {
     *found = *found || (info->getDcClass() == dcClass && info->getSerialNumber() == serial);
   }
   out << "history: " << path << '\n';
