@@ -250,6 +250,8 @@ TEST(VelkCommonLoggerTest, RotatesUnderProcessesAndThreadsLoggingAtOnceTearingNo
   for (const char* suffix : {".1", ".2", ".3"}) {
     const std::uintmax_t size = std::filesystem::file_size(home.logFile() + suffix);
     EXPECT_GE(size, kRotateSize) << suffix;
+    EXPECT_EQ(std::filesystem::status(home.logFile() + suffix).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     // Each writer looks at the size every 64 lines, so each may add that much.
     EXPECT_LT(size, kRotateSize + std::uintmax_t{kProcesses} * 64 * 1024) << suffix;
   }

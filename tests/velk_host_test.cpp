@@ -1,6 +1,7 @@
 // velk-host, run as a separate program the way a person runs it.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -204,6 +205,52 @@ TEST(VelkHostTest, RecordsListsSetsTheReminderAndRemindsWhereSomeoneSeesIt) {
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_NE(run.out.find("Usage:"), std::string::npos) << command;
   }
+}
+
+// The mode bits of `path` (0755 and the like); -1 when it does not exist.
+int modeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+TEST(VelkHostTest, WhatItCreatesOnlyItsUserCanReadAndAnOpenFolderIsWarnedOf) {
+  // A home as many systems still make them, no ~/.local yet, and umask 022.
+  velktest::TempDir files;
+  const std::string home = files.file("home");
+  std::filesystem::create_directory(home);
+  std::filesystem::permissions(home, std::filesystem::perms(0755));
+  const velktest::ScopedEnv homeVariable("HOME", home);
+  const velktest::ScopedEnv data("XDG_DATA_HOME", std::nullopt);
+  const velktest::ScopedEnv state("XDG_STATE_HOME", std::nullopt);
+  const ::mode_t umask = ::umask(022);
+  const std::string soon = writeDer(files, "soon.der", {0x01}, 30);
+  const HostRun record = runVelkHost(files, {"record", "--class", "A", soon});
+  const HostRun remind = runVelkHost(files, {"remind", "--ui", "text"}, "alt+c\n");
+  EXPECT_EQ(record.status, 0) << record.err;
+  EXPECT_EQ(remind.status, 0) << remind.err;
+  EXPECT_EQ(record.err + remind.err, "");
+  for (const char* folder : {"/.local", "/.local/share", "/.local/share/velk", "/.local/state",
+                             "/.local/state/velk", "/.local/state/velk/logs"}) {
+    EXPECT_EQ(modeOf(home + folder), 0700) << folder;
+  }
+  for (const char* file : {"/.local/share/velk/velk.dc_list", "/.local/share/velk/lockfile",
+                           "/.local/state/velk/logs/update-reminder.log"}) {
+    EXPECT_EQ(modeOf(home + file), 0600) << file;
+  }
+  EXPECT_EQ(modeOf(home), 0755);
+
+  // Folders and files that were there keep their modes, with a warning.
+  const std::string folder = home + "/.local/share/velk";
+  std::filesystem::permissions(folder, std::filesystem::perms(0755));
+  std::filesystem::permissions(folder + "/velk.dc_list", std::filesystem::perms(0620));
+  const HostRun list = runVelkHost(files, {"list"});
+  ::umask(umask);
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.err, "velk-host: warning: " + folder + " is readable by other users; chmod 700 " +
+                          folder + "\n" + "velk-host: warning: " + folder + "/velk.dc_list" +
+                          " is writable by other users; chmod 600 " + folder + "/velk.dc_list\n");
+  EXPECT_EQ(modeOf(folder), 0755);
+  EXPECT_EQ(modeOf(folder + "/velk.dc_list"), 0620);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "EndLine.h"
 #include "VelkCommon/FileDescriptor.h"
+#include "VelkCommon/VelkFileUtility.h"
 #include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "foundation/Calendar.h"
@@ -70,7 +71,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& t
 // like any others. It never leaves an empty file, as truncating first would.
 // Returns a description of the failure, or nothing on success.
 std::optional<std::string> writeWholeFile(const std::string& path, std::string_view text) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
   const auto length = static_cast<off_t>(text.size());
   for (off_t offset = 0; file.valid() && !text.empty();) {
     const ssize_t put = ::pwrite(file.get(), text.data(), text.size(), offset);
@@ -169,7 +170,7 @@ bool VelkCertificateHistoryFileController::createDirectry() {
       log.debug(" *** createDirectry() -> Bool *** ", this, kOperation);
       return false;
     }
-    std::filesystem::create_directories(directory, failure);
+    failure = VelkFileUtility::createPrivateDirectories(directory);
   }
   if (failure) {
     log.error(

@@ -16,6 +16,7 @@
 
 #include "CertificateFile.h"
 #include "VelkCommon/FileDescriptor.h"
+#include "VelkCommon/VelkFileUtility.h"
 #include "VelkCommon/VelkHexUtility.h"
 #include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
@@ -236,4 +237,25 @@ int HostCommands::remind(const std::string& ui) {
   // Gives the terminal back before anything else is printed.
   application.setEventBackend(nullptr);
   return printHistory(std::cout);
+}
+
+void HostCommands::warnAboutOpenPermissions() {
+  const VelkPath folder = VelkFileUtility::getVelkDirectory(false);
+  for (const auto& [path, privateMode] :
+       {std::pair(folder.toString(), "700"),
+        std::pair(folder.append("velk.dc_list", false).toString(), "600")}) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+      continue;
+    }
+    const bool readable = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    const bool writable = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    if (readable || writable) {
+      std::cerr << "velk-host: warning: " << path << " is "
+                << (readable && writable ? "readable and writable"
+                    : readable           ? "readable"
+                                         : "writable")
+                << " by other users; chmod " << privateMode << ' ' << path << '\n';
+    }
+  }
 }

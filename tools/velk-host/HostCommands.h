@@ -33,4 +33,8 @@ class HostCommands {
   // the history as list() does. Returns 1 before anything is touched when
   // "desktop" or "terminal" cannot be used.
   static int remind(const std::string& ui);
+
+  // Warns on standard error, one line each, when other users may read or
+  // change the application directory or the history; changes nothing.
+  static void warnAboutOpenPermissions();
 };

@@ -88,6 +88,7 @@ int run(int argc, char** argv) {
     return kUsageError;
   }
 
+  HostCommands::warnAboutOpenPermissions();
   if (*record) {
     return HostCommands::record(dcClass, file);
   }

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 
+#include "VelkCommon/VelkFileUtility.h"
 #include "VelkCommon/VelkLockController.h"
 #include "VelkCommon/VelkLog.h"
 
@@ -50,9 +50,8 @@ void LogSink::follow() {
     return;
   }
   path_ = path;
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
-  fd_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+  VelkFileUtility::createPrivateDirectories(std::filesystem::path(path_).parent_path());
+  fd_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
   struct stat info {};
   if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     fd_.reset();

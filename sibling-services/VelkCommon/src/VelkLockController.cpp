@@ -27,7 +27,7 @@ bool VelkLockController::lock(std::int64_t time) {
   if (lockFlag != 0) {
     return true;
   }
-  fd = fd >= 0 ? fd : ::open(filepath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+  fd = fd >= 0 ? fd : ::open(filepath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
   if (fd < 0) {
     return false;
   }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <system_error>
+
 #include "VelkCommon/VelkCommonExport.h"
 #include "VelkCommon/VelkPath.h"
 
@@ -12,4 +15,11 @@ class VELKCOMMON_EXPORT VelkFileUtility {
   // password database's home folder when HOME is unset too); with a trailing
   // '/' when `hasSlash`. Nothing is created or checked.
   static VelkPath getVelkDirectory(bool hasSlash);
+
+  // Makes the folder `path` and each missing folder above it, each with mode
+  // 0700 whatever the umask: they hold one person's data. Folders that exist
+  // keep their modes. Returns no error when `path` is a folder afterwards;
+  // otherwise the reason (ENOTDIR when it or a part of it is not a folder),
+  // with the folders made so far left in place.
+  static std::error_code createPrivateDirectories(const std::string& path);
 };
