@@ -1,6 +1,7 @@
 # Installs the build tree into a scratch prefix, then builds and runs the
 # consumer program once through find_package and once through pkg-config.
-# Expects BUILD_DIR, SOURCE_DIR and WORK_DIR.
+# Expects BUILD_DIR, SOURCE_DIR, WORK_DIR and GENERATOR (the build's own, so
+# that the consumer needs no other build program).
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -12,7 +13,7 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/cmake-build
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/cmake-build -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 run(${WORK_DIR}/cmake-build/consumer)
