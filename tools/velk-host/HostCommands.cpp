@@ -228,8 +228,8 @@ int HostCommands::remind(const std::string& ui) {
   }
   std::unique_ptr<appkit::EventBackend> backend =
       ui == "auto" ? appkit::EventBackend::automatic() : appkit::EventBackend::named(ui);
-  if (backend == nullptr && ui == "desktop") {
-    return failed("--ui desktop cannot open a window");
+  if (backend == nullptr && ui != "auto") {
+    return failed("--ui " + ui + " cannot open a window");
   }
   appkit::Application& application = appkit::Application::shared();
   application.setEventBackend(std::move(backend));

@@ -12,13 +12,31 @@
 
 #include "appkit/Application.h"
 #include "appkit/Button.h"
-#include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
+#ifdef VELK_WITH_TERMINAL
+#include "TerminalEventBackend.h"
+#endif
 #include "appkit/Window.h"
 
 namespace appkit {
 
 namespace {
+
+#ifdef VELK_WITH_QT
+constexpr bool kWithDesktop = true;
+#else
+constexpr bool kWithDesktop = false;
+#endif
+
+// The terminal window; nullptr, after a line saying so, in a build without it.
+std::unique_ptr<EventBackend> terminalBackend() {
+#ifdef VELK_WITH_TERMINAL
+  return std::make_unique<TerminalEventBackend>();
+#else
+  std::cerr << "appkit: no terminal window: this build has none\n";
+  return nullptr;
+#endif
+}
 
 // The desktop backend lives in the plugin libVelkAppKitQt.so beside this
 // library, so that only programs that open a real window load Qt. It is
@@ -58,7 +76,11 @@ std::unique_ptr<EventBackend> EventBackend::named(std::string_view name) {
     return std::make_unique<TextEventBackend>();
   }
   if (name == "terminal") {
-    return std::make_unique<TerminalEventBackend>();
+    return terminalBackend();
+  }
+  if (name == "desktop" && !kWithDesktop) {
+    std::cerr << "appkit: no desktop window: this build has none\n";
+    return nullptr;
   }
   return name == "desktop" ? desktopBackend() : nullptr;
 }
@@ -68,13 +90,13 @@ std::unique_ptr<EventBackend> EventBackend::automatic() {
     const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe): main thread
     return value != nullptr && *value != '\0';
   };
-  if (named("WAYLAND_DISPLAY") || named("DISPLAY")) {
+  if (kWithDesktop && (named("WAYLAND_DISPLAY") || named("DISPLAY"))) {
     if (auto desktop = desktopBackend()) {
       return desktop;
     }
   }
   if (::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
-    return std::make_unique<TerminalEventBackend>();
+    return terminalBackend();
   }
   return nullptr;
 }

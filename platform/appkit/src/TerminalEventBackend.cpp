@@ -1,4 +1,4 @@
-#include "appkit/TerminalEventBackend.h"
+#include "TerminalEventBackend.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>

@@ -13,7 +13,6 @@
 #include "appkit/Storyboard.h"
 #include "appkit/TableColumn.h"
 #include "appkit/TableView.h"
-#include "appkit/TerminalEventBackend.h"
 #include "appkit/TextEventBackend.h"
 #include "appkit/View.h"
 #include "appkit/ViewController.h"

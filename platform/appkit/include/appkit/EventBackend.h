@@ -32,14 +32,17 @@ class VELKAPPKIT_EXPORT EventBackend {
 
   // A new backend by name: "text" (standard input and output), "terminal"
   // (full screen) or "desktop" (a real window, from the desktop plugin);
-  // nullptr for other names, and for "desktop" when no window can be opened
-  // (after one line on standard error saying why).
+  // nullptr for other names, for a backend this build leaves out, and for
+  // "desktop" when no window can be opened (the last two after one line on
+  // standard error saying why).
   static std::unique_ptr<EventBackend> named(std::string_view name);
 
   // The backend for a user who did not pick one: "desktop" when a display is
   // named (WAYLAND_DISPLAY or DISPLAY) and the desktop plugin opens it, else
   // "terminal" when standard input and output are terminals, else nullptr:
-  // nobody would see a window, so its modal loop gets no input.
+  // nobody would see a window, so its modal loop gets no input. The desktop
+  // is passed over in a build without it; terminals in a build without the
+  // terminal backend give nullptr after one line saying so.
   static std::unique_ptr<EventBackend> automatic();
 
   // The desktop plugin's entry point, an extern "C" function of that name in

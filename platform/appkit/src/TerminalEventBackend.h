@@ -3,7 +3,6 @@
 #include <memory>
 #include <optional>
 
-#include "appkit/AppKitExport.h"
 #include "appkit/EventBackend.h"
 
 struct screen;  // ncurses' SCREEN
@@ -22,7 +21,7 @@ namespace appkit {
 // The terminal is restored when the window leaves the screen and when the
 // backend is destroyed. When the terminal cannot be set up, a line goes to
 // standard error and no input is left.
-class VELKAPPKIT_EXPORT TerminalEventBackend : public EventBackend {
+class TerminalEventBackend : public EventBackend {
  public:
   TerminalEventBackend() = default;
   ~TerminalEventBackend() override;
