@@ -38,9 +38,10 @@ std::unique_ptr<EventBackend> terminalBackend() {
 #endif
 }
 
-// The desktop backend lives in the plugin libVelkAppKitQt.so beside this
-// library, so that only programs that open a real window load Qt. It is
-// loaded once and stays: Qt registers handlers that run at exit.
+// The desktop backend lives in the plugin libVelkAppKitQt.so in the private
+// folder VelkUpdateReminder/plugins beside this library, so that only
+// programs that open a real window load Qt. It is loaded once and stays: Qt
+// registers handlers that run at exit.
 std::unique_ptr<EventBackend> desktopBackend() {
   static std::string error;
   static const auto entry = []() -> EventBackend::DesktopPluginEntry {
@@ -48,7 +49,7 @@ std::unique_ptr<EventBackend> desktopBackend() {
     dladdr(reinterpret_cast<const void*>(&desktopBackend), &self);
     const std::string path =
         std::filesystem::path(self.dli_fname != nullptr ? self.dli_fname : "").parent_path() /
-        "libVelkAppKitQt.so";
+        "VelkUpdateReminder/plugins/libVelkAppKitQt.so";
     std::error_code missing;
     void* handle = std::filesystem::is_regular_file(path, missing)
                        ? dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)
