@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The reminder as a desktop window under Xvfb and openbox: `velk-host remind
-# --ui desktop` on a prepared history maps a window that takes the keyboard
+# --ui desktop` on a prepared history maps a window (on X, although
+# WAYLAND_DISPLAY names a dead compositor's socket) that takes the keyboard
 # focus by itself; a plain c typed through the X server leaves it up; Alt+C
 # closes it; the history has then lost exactly the shown and the expired
 # certificates.
@@ -15,6 +16,11 @@ openbox >/dev/null 2>&1 &
 wm=$!
 sleep 0.5  # openbox up before the window maps
 trap 'kill "$wm" 2>/dev/null; rm -rf "$work"' EXIT
+# A Wayland display left behind by a compositor that has gone: the window
+# tries it first and falls back to X.
+/usr/bin/python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' \
+  "$XDG_RUNTIME_DIR/wayland-gone"
+export WAYLAND_DISPLAY=wayland-gone
 write_history
 cp "$history" "$work/before"
 # Xvfb on a busy machine now and then refuses a connection (so does
