@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The reminder on a Wayland-only desktop: under a headless weston with no X
 # display, `velk-host remind --ui auto` opens its window natively on Wayland (a
-# top-level surface with the reminder's title, drawn on weston's screen); a
+# top-level surface with the reminder's title and the login item's application
+# id, drawn on weston's screen); a
 # TERM ends it without touching the history (skipped without weston or Qt's
 # Wayland platform plugin).
 # Usage: velk_host_desktop_wayland.sh VELK-HOST [SCREENSHOT.png]
@@ -49,6 +50,12 @@ done
 if ! grep -q "xdg_toplevel@[0-9]*\.set_title(\"$title\")" "$work/err"; then
   echo "FAIL: no Wayland window titled $title" >&2
   grep -v '^\[' "$work/err" >&2 || true
+  exit 1
+fi
+# The desktop matches the window to the login item by its application id.
+if ! grep -q 'xdg_toplevel@[0-9]*\.set_app_id("velk-host-remind")' "$work/err"; then
+  echo "FAIL: the window's application id is not velk-host-remind" >&2
+  grep -o 'set_app_id([^)]*)' "$work/err" >&2 || true
   exit 1
 fi
 sleep 1  # let it draw
