@@ -20,7 +20,12 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 unset DISPLAY QT_QPA_PLATFORM
 work=$(mktemp -d)
 pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+stop() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap stop EXIT
 export XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_DATA_HOME/velk" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
@@ -60,8 +65,9 @@ if ! grep -q 'xdg_toplevel@[0-9]*\.set_app_id("velk-host-remind")' "$work/err"; 
 fi
 sleep 1  # let it draw
 (cd "$work" && weston-screenshooter >/dev/null 2>&1)
-shot=$(ls "$work"/wayland-screenshot-*.png 2>/dev/null | head -1)
-[ -n "$shot" ] || { echo "FAIL: weston-screenshooter took no picture" >&2; exit 1; }
+shots=("$work"/wayland-screenshot-*.png)
+shot=${shots[0]}
+[ -f "$shot" ] || { echo "FAIL: weston-screenshooter took no picture" >&2; exit 1; }
 # An empty screen has a handful of colours; the window's text brings hundreds.
 colours=$(convert "$shot" -format %k info:)
 if [ "$colours" -lt 100 ]; then
