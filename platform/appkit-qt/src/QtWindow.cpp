@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "appkit/Button.h"
 #include "appkit/Window.h"
 #include "appkit/WindowContents.h"
 
@@ -88,6 +89,7 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     layout_.addWidget(table_.get());
   }
   buttonRow_.addStretch();
+  buttonViews_ = contents.buttonViews;
   for (std::size_t i = 0; i < contents.buttons.size(); ++i) {
     auto button = std::make_unique<QPushButton>(this);
     // Neither Enter nor a mnemonic may press it behind the window's back.
@@ -167,6 +169,13 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
                             (key.modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
       if (plainTab) {
         focusNextPrevChild(key.key() == Qt::Key_Tab && key.modifiers() == Qt::NoModifier);
+        // The window's first responder follows, so that Enter or Space on
+        // the table presses no button.
+        for (std::size_t i = 0; i < buttons_.size() && i < buttonViews_.size(); ++i) {
+          if (auto view = buttonViews_[i].lock()) {
+            view->setAccessibilityFocused(focusWidget() == buttons_[i].get());
+          }
+        }
       }
       // Keys that type nothing move through the table when it has the focus.
       return input || qobject_cast<const QTableView*>(widget) == nullptr;

@@ -42,8 +42,8 @@ struct QtWindowInput {
 // assistive technology) and its title bar's close button are handed to
 // `onInput` and otherwise swallowed, so that they take the appkit path (local
 // monitors, then the window). Only the keyboard focus is Qt's: Tab moves it
-// between the table and the buttons, and the arrow keys move through the
-// table's cells.
+// between the table and the buttons (and the window's first responder with
+// it), and the arrow keys move through the table's cells.
 class QtWindow : public QDialog {
  public:
   using InputHandler = std::function<void(const QtWindowInput& input)>;
@@ -69,4 +69,5 @@ class QtWindow : public QDialog {
   std::unique_ptr<QTableView> table_;  // only when the window has a table
   QHBoxLayout buttonRow_;
   std::vector<std::unique_ptr<QPushButton>> buttons_;
+  std::vector<std::weak_ptr<appkit::Button>> buttonViews_;  // in the order of buttons_
 };
