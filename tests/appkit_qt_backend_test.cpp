@@ -149,9 +149,23 @@ TEST_F(QtBackendTest, InAHostApplicationShowsTheRecordsAndClosesOnlyAsTheControl
       QTest::keyClick(&closeButton(window), key, modifiers);
     };
   };
+  // Tab moves the focus to the table, where Enter and Space press nothing,
+  // and back.
+  auto toTable = [](QWidget& window) {
+    auto* table = window.findChild<QTableView*>();
+    QTest::keyClick(&closeButton(window), Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_Return);
+    QTest::keyClick(table, Qt::Key_Space);
+  };
+  auto toButton = [](QWidget& window) {
+    QTest::keyClick(window.findChild<QTableView*>(), Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), &closeButton(window));
+  };
   // Plain C, Shift+Alt+C and Escape leave the window up; Alt+C closes it.
-  whileShown({shows, press(Qt::Key_C), press(Qt::Key_C, Qt::AltModifier | Qt::ShiftModifier),
-              press(Qt::Key_Escape), press(Qt::Key_C, Qt::AltModifier)});
+  whileShown({shows, toTable, toButton, press(Qt::Key_C),
+              press(Qt::Key_C, Qt::AltModifier | Qt::ShiftModifier), press(Qt::Key_Escape),
+              press(Qt::Key_C, Qt::AltModifier)});
   EXPECT_EQ(alert(), kAfterClose);
 
   // Enter on the button, a click on it and the title bar's close button.

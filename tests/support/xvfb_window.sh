@@ -45,14 +45,15 @@ write_history() {
 }
 
 # Prints the id of the reminder's window once it is mapped, and gives it the
-# keyboard focus; fails when process PID ends first, or after thirty seconds (a
-# loaded machine and a sanitizer build start Qt slowly).
+# keyboard focus unless the second argument is "nofocus"; fails when process
+# PID ends first, or after thirty seconds (a loaded machine and a sanitizer
+# build start Qt slowly).
 wait_for_window() {
   local window
   for _ in $(seq 300); do
     window=$(xdotool search --onlyvisible --name '証明書の有効期限のお知らせ' 2>/dev/null | head -1)
     if [ -n "$window" ]; then
-      xdotool windowfocus --sync "$window"
+      [ "${2:-}" = nofocus ] || xdotool windowfocus --sync "$window"
       echo "$window"
       return 0
     fi
@@ -61,4 +62,24 @@ wait_for_window() {
   done
   echo "FAIL: no reminder window was mapped" >&2
   return 1
+}
+
+# Waits up to fifteen seconds for the reminder PID to end after WHAT closed
+# its window, and fails unless it ended well and the history written by
+# write_history has lost exactly the shown and the expired certificates.
+expect_closed() {
+  for _ in $(seq 150); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$1" 2>/dev/null; then
+    kill "$1"
+    echo "FAIL: $2 left the window up" >&2
+    return 1
+  fi
+  wait "$1" || { echo "FAIL: velk-host remind failed" >&2; cat "$work/err" >&2; return 1; }
+  local expected="1
+S,0457,$(date -d '900 days' +%F),$(date -d '30 days ago' +%F) 10:00:00"
+  if [ "$(cat "$history")" != "$expected" ]; then
+    echo "FAIL: the history afterwards is" >&2
+    cat "$history" >&2
+    return 1
+  fi
 }

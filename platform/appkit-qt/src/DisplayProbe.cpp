@@ -52,11 +52,13 @@ std::optional<std::string> DisplayProbe::platform(std::string& error) {
     }
     return "";
   }
+  // A desktop that offers both is a Wayland one; should the compositor
+  // refuse Qt after all, Qt goes on to the next platform in the list.
+  if (!wayland.empty() && waylandAnswers()) {
+    return x11.empty() ? "wayland" : "wayland;xcb";
+  }
   if (!x11.empty() && xServerAnswers()) {
     return "xcb";
-  }
-  if (!wayland.empty() && waylandAnswers()) {
-    return "wayland";
   }
   error = "cannot open the display (DISPLAY=" + x11 + ", WAYLAND_DISPLAY=" + wayland + ")";
   return std::nullopt;

@@ -10,8 +10,9 @@ class DisplayProbe {
   DisplayProbe() = delete;
 
   // The Qt platform to start: "" to leave the choice to Qt (QT_QPA_PLATFORM
-  // names one that needs no display server, such as "offscreen"), "xcb" or
-  // "wayland". nullopt, with `error` set to one line, when no display server
+  // names one that needs no display server, such as "offscreen"), "xcb",
+  // "wayland", or "wayland;xcb" (Wayland first, X when Qt cannot start on
+  // it). nullopt, with `error` set to one line, when no display server
   // named by the environment accepts a connection.
   static std::optional<std::string> platform(std::string& error);
 };

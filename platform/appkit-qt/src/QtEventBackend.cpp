@@ -1,13 +1,15 @@
 #include "QtEventBackend.h"
 
 #include <QEventLoop>
+#include <cerrno>
 #include <utility>
 
 #include "appkit/Button.h"
 #include "appkit/Window.h"
 
 QtEventBackend::QtEventBackend(std::string platform) {
-  arguments_.emplace_back("velk-appkit");
+  // The application is named after the program, as Qt names it from argv[0].
+  arguments_.emplace_back(program_invocation_name);
   if (!platform.empty()) {
     arguments_.emplace_back("-platform");
     arguments_.push_back(std::move(platform));
@@ -33,6 +35,10 @@ void QtEventBackend::displayWindow(appkit::Window& window) {
     argv_.push_back(nullptr);
     argc_ = static_cast<int>(arguments_.size());
     ownApplication_ = std::make_unique<QApplication>(argc_, argv_.data());
+    // The desktop matches the window to the entry that starts the reminder
+    // at login, named after the program.
+    QGuiApplication::setDesktopFileName(QCoreApplication::applicationName() +
+                                        QStringLiteral("-remind"));
   }
   const std::weak_ptr<appkit::Window> weak = window.sharedAs<appkit::Window>();
   auto shown = std::make_unique<QtWindow>(

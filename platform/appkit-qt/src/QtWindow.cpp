@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "appkit/Button.h"
 #include "appkit/Window.h"
 #include "appkit/WindowContents.h"
 
@@ -25,7 +26,7 @@ QString buttonTitle(const std::string& title) {
 }
 
 Qt::WindowFlags flagsFor(appkit::WindowStyleMask mask) {
-  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
   flags.setFlag(Qt::WindowTitleHint, (mask & appkit::WindowStyleMaskTitled) != 0);
   flags.setFlag(Qt::WindowCloseButtonHint, (mask & appkit::WindowStyleMaskClosable) != 0);
   return flags;
@@ -72,7 +73,7 @@ std::optional<QtWindowInput> keyInput(const QKeyEvent& event) {
 }  // namespace
 
 QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
-    : QWidget(nullptr, flagsFor(window.styleMask())), onInput_(std::move(onInput)), layout_(this) {
+    : QDialog(nullptr, flagsFor(window.styleMask())), onInput_(std::move(onInput)), layout_(this) {
   setWindowModality(Qt::ApplicationModal);
   appkit::WindowContents contents = appkit::WindowContents::of(window);
   if (!contents.columns.empty()) {
@@ -80,13 +81,15 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     table_->setModel(&model_);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
-    table_->setFocusPolicy(Qt::NoFocus);
+    table_->setFocusPolicy(Qt::TabFocus);
+    table_->setAccessibleName(qt(contents.tableName));
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout_.addWidget(table_.get());
   }
   buttonRow_.addStretch();
+  buttonViews_ = contents.buttonViews;
   for (std::size_t i = 0; i < contents.buttons.size(); ++i) {
     auto button = std::make_unique<QPushButton>(this);
     // Neither Enter nor a mnemonic may press it behind the window's back.
@@ -156,11 +159,27 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
       // The key press comes as such, not as a shortcut or mnemonic.
       event->accept();
       return true;
-    case QEvent::KeyPress:
-      if (auto input = keyInput(*static_cast<QKeyEvent*>(event))) {
+    case QEvent::KeyPress: {
+      auto& key = *static_cast<QKeyEvent*>(event);
+      const std::optional<QtWindowInput> input = keyInput(key);
+      if (input) {
         onInput_(*input);
       }
-      return true;
+      const bool plainTab = (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab) &&
+                            (key.modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
+      if (plainTab) {
+        focusNextPrevChild(key.key() == Qt::Key_Tab && key.modifiers() == Qt::NoModifier);
+        // The window's first responder follows, so that Enter or Space on
+        // the table presses no button.
+        for (std::size_t i = 0; i < buttons_.size() && i < buttonViews_.size(); ++i) {
+          if (auto view = buttonViews_[i].lock()) {
+            view->setAccessibilityFocused(focusWidget() == buttons_[i].get());
+          }
+        }
+      }
+      // Keys that type nothing move through the table when it has the focus.
+      return input || qobject_cast<const QTableView*>(widget) == nullptr;
+    }
     case QEvent::KeyRelease:
       return true;
     case QEvent::FocusIn:

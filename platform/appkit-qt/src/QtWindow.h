@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,16 +31,20 @@ struct QtWindowInput {
   std::weak_ptr<appkit::Button> button{};
 };
 
-// The Qt widget that shows one appkit window: its title and content size, its
+// The Qt dialog that shows one appkit window: its title and content size, its
 // table with the column titles and the cells' texts, and its buttons, the
 // focused one with the keyboard focus. Application-modal, centred on its
-// screen, fixed in size.
+// screen, fixed in size. Assistive technology sees a dialog named by the
+// title, the table named by its accessibility label, and the buttons.
 //
 // Qt decides nothing about the window: every key press in it (shortcuts and
-// mnemonics included), a click on one of its buttons and its title bar's
-// close button are handed to `onInput` and otherwise swallowed, so that they
-// take the appkit path (local monitors, then the window).
-class QtWindow : public QWidget {
+// mnemonics included), a click on one of its buttons (also one made through
+// assistive technology) and its title bar's close button are handed to
+// `onInput` and otherwise swallowed, so that they take the appkit path (local
+// monitors, then the window). Only the keyboard focus is Qt's: Tab moves it
+// between the table and the buttons (and the window's first responder with
+// it), and the arrow keys move through the table's cells.
+class QtWindow : public QDialog {
  public:
   using InputHandler = std::function<void(const QtWindowInput& input)>;
 
@@ -65,4 +69,5 @@ class QtWindow : public QWidget {
   std::unique_ptr<QTableView> table_;  // only when the window has a table
   QHBoxLayout buttonRow_;
   std::vector<std::unique_ptr<QPushButton>> buttons_;
+  std::vector<std::weak_ptr<appkit::Button>> buttonViews_;  // in the order of buttons_
 };

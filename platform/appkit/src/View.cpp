@@ -23,7 +23,9 @@ int decodeSide(const Coder& coder, const char* key) {
 }  // namespace
 
 View::View(const Coder& coder)
-    : width_(decodeSide(coder, "width")), height_(decodeSide(coder, "height")) {}
+    : width_(decodeSide(coder, "width")),
+      height_(decodeSide(coder, "height")),
+      accessibilityLabel_(coder.decodeString("accessibilityLabel").value_or("")) {}
 
 std::shared_ptr<Window> View::window() const {
   for (const View* view = this; view != nullptr; view = view->superview_.lock().get()) {

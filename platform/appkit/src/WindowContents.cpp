@@ -52,6 +52,7 @@ void collect(const std::shared_ptr<View>& view, const std::shared_ptr<View>& foc
     contents.buttonViews.push_back(button);
   }
   if (auto table = std::dynamic_pointer_cast<TableView>(view); table && contents.columns.empty()) {
+    contents.tableName = table->accessibilityLabel();
     for (const auto& column : table->tableColumns()) {
       contents.columns.push_back(column->title());
     }

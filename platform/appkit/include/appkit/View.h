@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "appkit/AppKitExport.h"
@@ -19,7 +20,8 @@ class VELKAPPKIT_EXPORT View : public Object {
  public:
   View() = default;
   // Decodes "width" and "height" (whole numbers of points, 0 to 10000) as
-  // the frame size; throws std::invalid_argument for any other text.
+  // the frame size, throwing std::invalid_argument for any other text, and
+  // "accessibilityLabel".
   explicit View(const Coder& coder);
 
   // The frame size in points; 0 where none was given.
@@ -36,6 +38,10 @@ class VELKAPPKIT_EXPORT View : public Object {
   // The view that keyboard focus moves to from this one.
   void setNextKeyView(const std::shared_ptr<View>& view) { nextKeyView_ = view; }
 
+  // What assistive technology calls the view; "" when the storyboard gave
+  // it no name.
+  const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+
   // Whether assistive technology (and keyboard focus) is on this view; a
   // window's first responder is the first view that has it.
   bool isAccessibilityFocused() const { return accessibilityFocused_; }
@@ -49,6 +55,7 @@ class VELKAPPKIT_EXPORT View : public Object {
 
   int width_ = 0;
   int height_ = 0;
+  std::string accessibilityLabel_;
   std::weak_ptr<View> superview_;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> nextKeyView_;

@@ -19,6 +19,8 @@ struct VELKAPPKIT_EXPORT WindowContents {
   std::string title;
   int width = 0;
   int height = 0;
+  // The table's accessibility label.
+  std::string tableName;
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> buttons;
