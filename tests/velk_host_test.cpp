@@ -114,6 +114,24 @@ TEST(VelkHostTest, RefusedRecordingsSayWhyAndLeaveTheDataFolderAsItWas) {
       EXPECT_EQ(contentsOf(data), before) << input;
     }
   }
+  // An expiry the history cannot hold: 9999-12-31 23:59:59 UTC is a day of
+  // the year 10000 east of Greenwich.
+  {
+    const velktest::ScopedEnv tokyo("TZ", "Asia/Tokyo");
+    velktest::CertificateOptions never;
+    never.notAfter = CertificateFactory::utc(9999, 12, 31, 23, 59, 59);
+    const velktest::MadeCertificate made = CertificateFactory::make(never);
+    writeFileBytes(files.file("never.der"), std::string(made.der.begin(), made.der.end()));
+    const auto unchanged = contentsOf(data);
+    const HostRun run = runVelkHost(files, {"record", "--class", "S", files.file("never.der")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: the recording refused", 0), 0U)
+        << run.err;
+    EXPECT_NE(run.err.find("10000-01-01"), std::string::npos) << run.err;
+    EXPECT_EQ(contentsOf(data), unchanged);
+  }
+
   // A lock kept elsewhere is waited for once (10 s), then refused.
   const auto before = contentsOf(data);
   const velktest::LockHolder holder(home.lockFile());

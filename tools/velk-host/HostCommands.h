@@ -13,9 +13,10 @@ class HostCommands {
   // recording entry point with class `dcClass`, then prints whether the
   // history now holds it and what the history holds. Returns 0 when it is
   // recorded or was dropped at once as expired; 1 when it was not recorded
-  // (not a certificate, or not in the history afterwards: a failure the log
-  // tells of, or trimmed behind ten records of the same second). When the file cannot be
-  // read or is empty, returns 1 before anything is recorded or touched.
+  // (not a certificate, refused by the recording, or not in the history
+  // afterwards: a failure the log tells of, or trimmed behind ten records of
+  // the same second). When the file cannot be read or is empty, returns 1
+  // before anything is recorded or touched.
   static int record(const std::string& dcClass, const std::string& path);
 
   // Prints the update-reminder setting and the records of the history, read
