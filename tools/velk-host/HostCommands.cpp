@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "CertificateFile.h"
+#include "CertificateUsage.h"
+#include "TokenScanner.h"
 #include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/VelkHexUtility.h"
 #include "VelkCommon/VelkLog.h"
@@ -240,6 +242,39 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
   const int status = recordOne(dcClass, der, path, history);
   std::cout << history;
   return status == 0 ? 0 : 1;
+}
+
+int HostCommands::scan(const std::string& module, const std::string& token,
+                       const std::string& dcClass, bool login) {
+  std::vector<TokenCertificate> certificates;
+  try {
+    certificates = TokenScanner::scan(module, token, login);
+  } catch (const std::exception& error) {
+    return failed(std::string("nothing recorded: ") + error.what());
+  }
+  int recorded = 0;
+  std::string history;
+  for (const TokenCertificate& certificate : certificates) {
+    const std::string source =
+        "token '" + certificate.token + "', object '" + certificate.label + "'";
+    const CertificateUsage usage = CertificateUsage::of(certificate.der);
+    if (usage.authority || (usage.dcClass.empty() && dcClass.empty())) {
+      std::cout << "skipped: " << usage.reason << " (" << source << ")\n";
+      continue;
+    }
+    const int status =
+        recordOne(dcClass.empty() ? usage.dcClass : dcClass, certificate.der, source, history);
+    if (status == kLocked) {
+      return 1;
+    }
+    recorded += status == 0 ? 1 : 0;
+  }
+  if (recorded == 0) {
+    return failed("nothing recorded: none of the " + std::to_string(certificates.size()) +
+                  " certificates on the tokens was recorded");
+  }
+  std::cout << history;
+  return 0;
 }
 
 int HostCommands::list() { return printHistory(std::cout); }

@@ -19,6 +19,16 @@ class HostCommands {
   // before anything is recorded or touched.
   static int record(const std::string& dcClass, const std::string& path);
 
+  // Records, as record() does, each end-entity certificate on the tokens
+  // that TokenScanner::scan(module, token, login) reads, with the class its
+  // usage gives (CertificateUsage), or `dcClass` for all when it is not
+  // empty; prints a line for each, skipped ones with the reason, then the
+  // history. Returns 0 when at least one was recorded; 1 after a line on
+  // standard error otherwise, having written nothing when the tokens cannot
+  // be read or the history is locked.
+  static int scan(const std::string& module, const std::string& token, const std::string& dcClass,
+                  bool login);
+
   // Prints the update-reminder setting and the records of the history, read
   // under the inter-process lock. Changes nothing.
   static int list();
