@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "CertificateFactory.h"
+#include "foundation/DateFormatter.h"
 #include "support/HostProcess.h"
 #include "support/LockHolder.h"
 #include "support/ScopedEnv.h"
@@ -115,6 +117,24 @@ TEST(VelkHostTest, RefusedRecordingsSayWhyAndLeaveTheDataFolderAsItWas) {
       EXPECT_EQ(contentsOf(data), before) << input;
     }
   }
+  // An expiry the history cannot hold: 9999-12-31 23:59:59 UTC is a day of
+  // the year 10000 east of Greenwich.
+  {
+    const velktest::ScopedEnv tokyo("TZ", "Asia/Tokyo");
+    velktest::CertificateOptions never;
+    never.notAfter = CertificateFactory::utc(9999, 12, 31, 23, 59, 59);
+    const velktest::MadeCertificate made = CertificateFactory::make(never);
+    writeFileBytes(files.file("never.der"), std::string(made.der.begin(), made.der.end()));
+    const auto unchanged = contentsOf(data);
+    const HostRun run = runVelkHost(files, {"record", "--class", "S", files.file("never.der")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: the recording refused", 0), 0U)
+        << run.err;
+    EXPECT_NE(run.err.find("10000-01-01"), std::string::npos) << run.err;
+    EXPECT_EQ(contentsOf(data), unchanged);
+  }
+
   // A lock kept elsewhere is waited for once (10 s), then refused.
   const auto before = contentsOf(data);
   const velktest::LockHolder holder(home.lockFile());
@@ -251,6 +271,156 @@ TEST(VelkHostTest, WhatItCreatesOnlyItsUserCanReadAndAnOpenFolderIsWarnedOf) {
                           " is writable by other users; chmod 600 " + folder + "/velk.dc_list\n");
   EXPECT_EQ(modeOf(folder), 0755);
   EXPECT_EQ(modeOf(folder + "/velk.dc_list"), 0620);
+}
+
+constexpr const char* kSoftHsm = "/usr/lib/softhsm/libsofthsm2.so";
+constexpr const char* kPin = "4321";
+
+// SoftHSM2 tokens in a folder of their own, which the PKCS#11 module that
+// p11-kit registers for SoftHSM2 (and velk-host after it) reads while it lives.
+class SoftTokens {
+ public:
+  SoftTokens() : conf_("SOFTHSM2_CONF", dir_.file("softhsm2.conf")) {
+    std::filesystem::create_directory(dir_.file("tokens"));
+    writeFileBytes(dir_.file("softhsm2.conf"), "directories.tokendir = " + dir_.file("tokens") +
+                                                   "\nobjectstore.backend = file\n");
+  }
+
+  // Makes an empty token labelled `label`.
+  void add(const std::string& label) const {
+    run("softhsm2-util --init-token --free --label " + label + " --pin " + kPin +
+        " --so-pin 87654321");
+  }
+
+  // Writes the certificate `made` to the token `token` as object `label`;
+  // a private one shows only after a login (pkcs11-tool cannot make those).
+  void write(const std::string& token, const std::string& label,
+             const velktest::MadeCertificate& made, bool isPrivate = false) const {
+    writeFileBytes(dir_.file(label),
+                   isPrivate ? made.pem : std::string(made.der.begin(), made.der.end()));
+    run(isPrivate ? std::string("GNUTLS_PIN=") + kPin + " p11tool --provider " + kSoftHsm +
+                        " --login --write --mark-private --load-certificate " + dir_.file(label) +
+                        " --label " + label + " pkcs11:token=" + token
+                  : std::string("pkcs11-tool --module ") + kSoftHsm + " --token-label " + token +
+                        " --login --pin " + kPin + " --write-object " + dir_.file(label) +
+                        " --type cert --id 01 --label " + label);
+  }
+
+ private:
+  static void run(const std::string& command) {
+    const std::string quiet = command + " >/dev/null";
+    const int status = std::system(quiet.c_str());  // NOLINT(concurrency-mt-unsafe): one thread
+    ASSERT_EQ(status, 0) << command;
+  }
+
+  velktest::TempDir dir_;
+  velktest::ScopedEnv conf_;
+};
+
+velktest::MadeCertificate madeWith(std::uint8_t serial, int days, const std::string& keyUsage,
+                                   const std::string& extendedKeyUsage = "",
+                                   bool authority = false) {
+  velktest::CertificateOptions options;
+  options.serial = {serial};
+  options.notAfter = CertificateFactory::daysFromToday(days);
+  options.keyUsage = keyUsage;
+  options.extendedKeyUsage = extendedKeyUsage;
+  options.authority = authority;
+  return CertificateFactory::make(options);
+}
+
+// The record's expiry text of a certificate that expires `days` from today.
+std::string dayIn(int days) {
+  foundation::DateFormatter formatter;
+  formatter.setDateFormat("yyyy-MM-dd");
+  return formatter.string(CertificateFactory::daysFromToday(days));
+}
+
+// The history's record lines without their recording times.
+std::vector<std::string> recordsOf(const std::string& history) {
+  std::vector<std::string> records;
+  for (std::size_t at = history.find('\n'); at != std::string::npos && at + 1 < history.size();
+       at = history.find('\n', at + 1)) {
+    const std::string line = history.substr(at + 1, history.find('\n', at + 1) - at - 1);
+    records.push_back(line.substr(0, line.rfind(',')));
+  }
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
+TEST(VelkHostTest, ScansTheCardsTokensAndRecordsEachEndEntityCertificateByItsUsage) {
+  velktest::TempHome home;
+  velktest::TempDir files;
+  const SoftTokens tokens;
+  // Every failure is one line, and not even the data folder is made.
+  const auto fails = [&](const std::vector<std::string>& args, const std::string& reason,
+                         const std::string& input = "") {
+    const HostRun run = runVelkHost(files, args, input);
+    EXPECT_EQ(run.status, 1) << args.back();
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: ", 0), 0U) << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(home.root() + "/data")) << args.back();
+  };
+  fails({"scan", "--module", files.file("missing.so")}, "cannot load the PKCS#11 module");
+  // The system's trust store is a token too, but no card.
+  fails({"scan"}, "no token present");
+  fails({"scan", "--module", kSoftHsm}, "no token present");
+  tokens.add("empty");
+  fails({"scan", "--module", kSoftHsm}, "token 'empty' shows no certificates");
+  tokens.add("card");
+  fails({"scan", "--token", "other"}, "no token labelled 'other' present");
+
+  tokens.write("card", "auth", madeWith(0x0A, 100, "", "clientAuth"));
+  tokens.write("card", "sign", madeWith(0x0B, 200, "digitalSignature,nonRepudiation"));
+  tokens.write("card", "issuer", madeWith(0x0C, 900, "keyCertSign,cRLSign", "", true));
+  tokens.write("card", "other", madeWith(0x0D, 300, "keyEncipherment", "serverAuth"));
+  const std::vector<std::string> expected = {"A,0A," + dayIn(100), "S,0B," + dayIn(200)};
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"scan"}, {"scan", "--module", kSoftHsm, "--token", "card"}}) {
+    std::filesystem::remove_all(home.root() + "/data");
+    const HostRun run = runVelkHost(files, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("recorded: class A, serial 0A, expires " + dayIn(100) +
+                           " (token 'card', object 'auth')\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("skipped: a CA certificate (token 'card', object 'issuer')"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("skipped: neither for signing"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("2 records"), std::string::npos) << run.out;
+    EXPECT_EQ(recordsOf(readFileBytes(home.historyFile())), expected) << args.back();
+  }
+  const HostRun forced = runVelkHost(files, {"scan", "--class", "S"});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(recordsOf(readFileBytes(home.historyFile())),
+            (std::vector<std::string>{"A,0A," + dayIn(100), "S,0A," + dayIn(100),
+                                      "S,0B," + dayIn(200), "S,0D," + dayIn(300)}));
+
+  // A certificate that shows only after a login; the PIN is read from
+  // standard input and tried once.
+  tokens.add("private");
+  tokens.write("private", "hidden", madeWith(0x0E, 50, "digitalSignature"), true);
+  std::filesystem::remove_all(home.root() + "/data");
+  fails({"scan", "--token", "private"}, "(try --login)");
+  fails({"scan", "--token", "private", "--login"}, "not tried again", "1111\n");
+  fails({"scan", "--token", "private", "--login"}, "no PIN given", "");
+  HostRun run =
+      runVelkHost(files, {"scan", "--token", "private", "--login"}, std::string(kPin) + "\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find(kPin), std::string::npos) << run.out;
+  EXPECT_EQ(recordsOf(readFileBytes(home.historyFile())),
+            std::vector<std::string>{"A,0E," + dayIn(50)});
+
+  // A history locked elsewhere is waited for (10 s), then left as it is.
+  const std::string before = readFileBytes(home.historyFile());
+  const velktest::LockHolder holder(home.lockFile());
+  ASSERT_TRUE(holder.holding());
+  run = runVelkHost(files, {"scan", "--token", "card"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("velk-host: nothing recorded: the history is locked", 0), 0U) << run.err;
+  EXPECT_EQ(readFileBytes(home.historyFile()), before);
 }
 
 }  // namespace

@@ -10,11 +10,14 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "CertificateFile.h"
+#include "CertificateUsage.h"
+#include "TokenScanner.h"
 #include "VelkCommon/FileDescriptor.h"
 #include "VelkCommon/VelkFileUtility.h"
 #include "VelkCommon/VelkHexUtility.h"
@@ -44,11 +47,13 @@ std::string lockedMessage() {
          " s): " + VelkUpdateReminderCommon::getCeritificateHistoryLockFilePath();
 }
 
-std::string dayOf(const foundation::Date& date) {
+foundation::DateFormatter dayFormatter() {
   foundation::DateFormatter formatter;
   formatter.setDateFormat("yyyy-MM-dd");
-  return formatter.string(date);
+  return formatter;
 }
+
+std::string dayOf(const foundation::Date& date) { return dayFormatter().string(date); }
 
 // The rest of the file from `offset` on.
 std::string readFrom(int fd, off_t offset) {
@@ -75,8 +80,14 @@ class LogWatch {
         end_(file_.valid() ? ::lseek(file_.get(), 0, SEEK_END) : 0) {}
 
   // Whether this thread has logged a line for `origin` (Class.operation)
-  // with the message `message` since the watch began.
-  bool logged(const std::string& origin, const std::string& message) const {
+  // with the message `text` since the watch began.
+  bool logged(const std::string& origin, const std::string& text) const {
+    return message(origin, text) == text;
+  }
+
+  // The message of the first line this thread has logged for `origin` since
+  // the watch began whose message starts with `start`; empty when none.
+  std::string message(const std::string& origin, const std::string& start) const {
     std::string text = readFrom(file_.get(), end_);
     const FileDescriptor now(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat before {};
@@ -86,7 +97,11 @@ class LogWatch {
       text += readFrom(now.get(), 0);
     }
     const std::string ids = std::to_string(::getpid()) + ":" + std::to_string(::gettid());
-    return text.find(" " + ids + " " + origin + " |" + message + "\n") != std::string::npos;
+    const std::string head = " " + ids + " " + origin + " |";
+    const std::size_t at = text.find(head + start);
+    return at == std::string::npos
+               ? std::string()
+               : text.substr(at + head.size(), text.find('\n', at) - at - head.size());
   }
 
  private:
@@ -141,62 +156,126 @@ int printHistory(std::ostream& out, const std::string& dcClass = "", const std::
 
 }  // namespace
 
-int HostCommands::record(const std::string& dcClass, const std::string& path) {
+namespace {
+
+// recordOne()'s status when the history is locked.
+constexpr int kLocked = 3;
+
+// Hands the certificate `der` from `source` (a file, a token's object) to the
+// recording entry point with class `dcClass`, then prints to standard output
+// what became of it; `history` is set to the history afterwards. Returns 0
+// when it is recorded or was dropped at once as expired; 1 after a line on
+// standard error when it was not recorded; kLocked (with that line) when the
+// history was locked, so that nothing was touched.
+int recordOne(const std::string& dcClass, const std::vector<std::int8_t>& der,
+              const std::string& source, std::string& history) {
   static const std::string kNotRecorded = "nothing recorded: ";
+  // What the recording will refuse for want of a serial number or an expiry
+  // is refused here first, before anything in the data folder is made or
+  // touched; what it reads is what the messages name.
+  std::string serial;
+  std::optional<foundation::Date> notAfter;
+  try {
+    const VelkX509Certificate certificate(der);
+    const auto bytes = certificate.getSerialNumber();
+    notAfter = certificate.getNotAfter();
+    if (!bytes || bytes->empty() || !notAfter) {
+      return failed(kNotRecorded + source + " holds a certificate without " +
+                    (notAfter ? "a serial number" : "an expiry date"));
+    }
+    serial = VelkHexUtility::toHexString(*bytes);
+  } catch (const std::exception& error) {
+    return failed(kNotRecorded + source + " is not a certificate the parser accepts (" +
+                  error.what() + ")");
+  }
+  const std::string expires = dayOf(*notAfter);
+
+  const LogWatch log;
+  VelkCertificateHistorySave::saveFile(dcClass, der);
+  static const std::string kSave = "VelkCertificateHistorySave.saveFile(dcClass:dcInfo:)";
+  if (log.logged(kSave, " *** lock error *** ")) {
+    failed(kNotRecorded + lockedMessage());
+    return kLocked;
+  }
+  if (log.logged(kSave, " *** data read error *** ")) {
+    // The record's self-check logs the field it refused.
+    std::string why = log.message("VelkCertificateHistoryInfo.selfCheck()", " *** format (");
+    why = why.empty() ? "see the log" : why.substr(5, why.size() - 10);
+    return failed(kNotRecorded + "the recording refused the certificate from " + source +
+                  " (class " + dcClass + ", serial " + serial + ", expiry " + expires +
+                  " in local time): " + why);
+  }
+
+  // The history afterwards tells what became of the certificate.
+  std::ostringstream text;
+  bool found = false;
+  const int status = printHistory(text, dcClass, serial, &found);
+  if (status != 0) {
+    return status;
+  }
+  history = text.str();
+  // Recorded, or dropped at once because its expiry day lies before today:
+  // both are what the recording is meant to do. Anything else is a failure
+  // to show.
+  const std::optional<foundation::Date> today = dayFormatter().date(dayOf(foundation::now()));
+  if (found) {
+    std::cout << "recorded: class " << dcClass << ", serial " << serial << ", expires " << expires
+              << " (" << source << ")\n";
+  } else if (today && *notAfter < *today) {
+    std::cout << "not kept: the certificate expired on " << expires << " (" << source << ")\n";
+  } else {
+    // Failed, or trimmed at once behind ten records of the same second.
+    return failed("not in the history afterwards, see the log: " + source);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int HostCommands::record(const std::string& dcClass, const std::string& path) {
   std::vector<std::int8_t> der;
   try {
     der = CertificateFile::read(path);
   } catch (const std::exception& error) {
-    return failed(kNotRecorded + error.what());
+    return failed(std::string("nothing recorded: ") + error.what());
   }
+  std::string history;
+  const int status = recordOne(dcClass, der, path, history);
+  std::cout << history;
+  return status == 0 ? 0 : 1;
+}
 
-  // What the recording will refuse is refused here first, with the reason,
-  // before anything in the data folder is made or touched; what it reads is
-  // what the messages name.
-  std::string serial;
-  std::string expires;
+int HostCommands::scan(const std::string& module, const std::string& token,
+                       const std::string& dcClass, bool login) {
+  std::vector<TokenCertificate> certificates;
   try {
-    const VelkX509Certificate certificate(der);
-    const auto bytes = certificate.getSerialNumber();
-    const auto notAfter = certificate.getNotAfter();
-    if (!bytes || bytes->empty() || !notAfter) {
-      return failed(kNotRecorded + path + " holds a certificate without " +
-                    (notAfter ? "a serial number" : "an expiry date"));
-    }
-    serial = VelkHexUtility::toHexString(*bytes);
-    expires = dayOf(*notAfter);
+    certificates = TokenScanner::scan(module, token, login);
   } catch (const std::exception& error) {
-    return failed(kNotRecorded + path + " is not a certificate the parser accepts (" +
-                  error.what() + ")");
+    return failed(std::string("nothing recorded: ") + error.what());
   }
-
-  const LogWatch log;
-  VelkCertificateHistorySave::saveFile(dcClass, der);
-  if (log.logged("VelkCertificateHistorySave.saveFile(dcClass:dcInfo:)", " *** lock error *** ")) {
-    return failed(kNotRecorded + lockedMessage());
+  int recorded = 0;
+  std::string history;
+  for (const TokenCertificate& certificate : certificates) {
+    const std::string source =
+        "token '" + certificate.token + "', object '" + certificate.label + "'";
+    const CertificateUsage usage = CertificateUsage::of(certificate.der);
+    if (usage.authority || (usage.dcClass.empty() && dcClass.empty())) {
+      std::cout << "skipped: " << usage.reason << " (" << source << ")\n";
+      continue;
+    }
+    const int status =
+        recordOne(dcClass.empty() ? usage.dcClass : dcClass, certificate.der, source, history);
+    if (status == kLocked) {
+      return 1;
+    }
+    recorded += status == 0 ? 1 : 0;
   }
-
-  // The history afterwards tells what became of the certificate.
-  std::ostringstream history;
-  bool found = false;
-  const int status = printHistory(history, dcClass, serial, &found);
-  if (status != 0) {
-    return status;
+  if (recorded == 0) {
+    return failed("nothing recorded: none of the " + std::to_string(certificates.size()) +
+                  " certificates on the tokens was recorded");
   }
-  // Recorded, or dropped at once because it has expired: both are what the
-  // recording is meant to do. Anything else is a failure to show.
-  int result = 0;
-  if (found) {
-    std::cout << "recorded: class " << dcClass << ", serial " << serial << ", expires " << expires
-              << " (" << path << ")\n";
-  } else if (expires < dayOf(foundation::now())) {
-    std::cout << "not kept: the certificate expired on " << expires << " (" << path << ")\n";
-  } else {
-    // Failed, or trimmed at once behind ten records of the same second.
-    result = failed("not in the history afterwards, see the log: " + path);
-  }
-  std::cout << history.str();
-  return result;
+  std::cout << history;
+  return 0;
 }
 
 int HostCommands::list() { return printHistory(std::cout); }

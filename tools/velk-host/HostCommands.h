@@ -13,10 +13,21 @@ class HostCommands {
   // recording entry point with class `dcClass`, then prints whether the
   // history now holds it and what the history holds. Returns 0 when it is
   // recorded or was dropped at once as expired; 1 when it was not recorded
-  // (not a certificate, or not in the history afterwards: a failure the log
-  // tells of, or trimmed behind ten records of the same second). When the file cannot be
-  // read or is empty, returns 1 before anything is recorded or touched.
+  // (not a certificate, refused by the recording, or not in the history
+  // afterwards: a failure the log tells of, or trimmed behind ten records of
+  // the same second). When the file cannot be read or is empty, returns 1
+  // before anything is recorded or touched.
   static int record(const std::string& dcClass, const std::string& path);
+
+  // Records, as record() does, each end-entity certificate on the tokens
+  // that TokenScanner::scan(module, token, login) reads, with the class its
+  // usage gives (CertificateUsage), or `dcClass` for all when it is not
+  // empty; prints a line for each, skipped ones with the reason, then the
+  // history. Returns 0 when at least one was recorded; 1 after a line on
+  // standard error otherwise, having written nothing when the tokens cannot
+  // be read or the history is locked.
+  static int scan(const std::string& module, const std::string& token, const std::string& dcClass,
+                  bool login);
 
   // Prints the update-reminder setting and the records of the history, read
   // under the inter-process lock. Changes nothing.

@@ -2,6 +2,8 @@
 // framework's jobs on the current user's certificate history.
 //
 //   velk-host record --class A|S FILE   record a certificate (DER or PEM)
+//   velk-host scan [--module PATH] [--token LABEL] [--class A|S] [--login]
+//                                       record the certificates on the card
 //   velk-host list                      show the setting and the records
 //   velk-host reminder on|off           set the update-reminder setting
 //   velk-host remind [--ui auto|desktop|terminal|text]
@@ -48,6 +50,25 @@ int run(int argc, char** argv) {
       ->check(CLI::IsMember({"A", "S"}));
   record->add_option("FILE", file, "the certificate, DER or PEM")->required();
 
+  std::string module;
+  std::string token;
+  std::string forcedClass;
+  bool login = false;
+  CLI::App* scan = app.add_subcommand(
+      "scan",
+      "Record every certificate on the card (the tokens of the PKCS#11 modules p11-kit "
+      "registers), S for signing and A for authentication by its key usage, then show the "
+      "history.");
+  scan->add_option("--module", module,
+                   "read only the tokens of this PKCS#11 module (for example "
+                   "/usr/lib/x86_64-linux-gnu/opensc-pkcs11.so)");
+  scan->add_option("--token", token, "read only the tokens of this label");
+  scan->add_option("--class", forcedClass, "record every certificate with this class: A or S")
+      ->check(CLI::IsMember({"A", "S"}));
+  scan->add_flag("--login", login,
+                 "log in to each token first, with the PIN asked for on the terminal (or one line "
+                 "of standard input); a wrong PIN is not tried again");
+
   CLI::App* list = app.add_subcommand("list", "Show the update-reminder setting and the records.");
 
   std::string setting;
@@ -91,6 +112,9 @@ int run(int argc, char** argv) {
   HostCommands::warnAboutOpenPermissions();
   if (*record) {
     return HostCommands::record(dcClass, file);
+  }
+  if (*scan) {
+    return HostCommands::scan(module, token, forcedClass, login);
   }
   if (*list) {
     return HostCommands::list();

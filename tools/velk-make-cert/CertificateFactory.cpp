@@ -7,6 +7,7 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include <array>
 #include <cstdio>
@@ -98,6 +99,18 @@ IntegerPtr encodeSerial(const std::vector<std::uint8_t>& magnitude, bool negativ
   return serial;
 }
 
+using ExtensionPtr = std::unique_ptr<X509_EXTENSION, Freer<X509_EXTENSION, X509_EXTENSION_free>>;
+
+// Adds the extension `nid` with `value` in OpenSSL's configuration syntax.
+void addExtension(X509* certificate, int nid, const std::string& value) {
+  X509V3_CTX context{};
+  X509V3_set_ctx_nodb(&context);
+  X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
+  const ExtensionPtr extension(X509V3_EXT_nconf_nid(nullptr, &context, nid, value.c_str()));
+  require(extension != nullptr && X509_add_ext(certificate, extension.get(), -1) == 1,
+          "extension encoding");
+}
+
 std::vector<std::int8_t> derOf(X509* certificate) {
   unsigned char* encoded = nullptr;
   const int length = i2d_X509(certificate, &encoded);
@@ -140,6 +153,15 @@ MadeCertificate CertificateFactory::make(const CertificateOptions& options) {
               X509_set1_notBefore(made, notBefore.get()) == 1 &&
               X509_set1_notAfter(made, notAfter.get()) == 1 && X509_set_pubkey(made, key) == 1,
           "certificate assembly");
+  for (const auto& [nid, value] :
+       {std::pair{NID_key_usage, options.keyUsage},
+        std::pair{NID_ext_key_usage, options.extendedKeyUsage},
+        std::pair{NID_basic_constraints,
+                  std::string(options.authority ? "critical,CA:TRUE" : "")}}) {
+    if (!value.empty()) {
+      addExtension(made, nid, value);
+    }
+  }
   require(X509_sign(made, key, EVP_sha256()) > 0, "signing");
   return {derOf(made), pemOf(made)};
 }

@@ -30,6 +30,13 @@ struct CertificateOptions {
   // tag of notAfterEncoding (GeneralizedTime for kRfc5280), in place of
   // notAfter: for certificates whose notAfter is not a valid time.
   std::optional<std::string> rawNotAfter;
+  // Extensions in OpenSSL's configuration syntax, none when empty:
+  // keyUsage ("digitalSignature,nonRepudiation") and extendedKeyUsage
+  // ("clientAuth").
+  std::string keyUsage;
+  std::string extendedKeyUsage;
+  // Adds the critical basicConstraints "CA:TRUE".
+  bool authority = false;
 };
 
 // A made certificate in both encodings.

@@ -1,11 +1,13 @@
 // velk-make-cert: writes one freshly made, signed certificate to a file, for
 // demos and manual tests.
 //
-//   velk-make-cert --serial [-]HEX --not-after WHEN [--pem] --out FILE
+//   velk-make-cert --serial [-]HEX --not-after WHEN [--key-usage LIST]
+//                  [--extended-key-usage LIST] [--ca] [--pem] --out FILE
 //
 // WHEN is YYYY-MM-DD (noon, local time, of that day) or +DAYS / -DAYS (noon,
 // local time, that many days from today). The notAfter is encoded as RFC 5280
-// prescribes.
+// prescribes. LIST is in OpenSSL's configuration syntax, for example
+// "digitalSignature,nonRepudiation" or "clientAuth".
 
 #include <CLI/CLI.hpp>
 
@@ -64,12 +66,16 @@ int main(int argc, char** argv) {
     std::string notAfter;
     std::string out;
     bool pem = false;
+    velktest::CertificateOptions options;
     app.add_option("--serial", serial, "[-]HEX")->required();
     app.add_option("--not-after", notAfter, "YYYY-MM-DD, +DAYS or -DAYS")->required();
+    app.add_option("--key-usage", options.keyUsage, "the keyUsage extension's bits");
+    app.add_option("--extended-key-usage", options.extendedKeyUsage,
+                   "the extendedKeyUsage extension's purposes");
+    app.add_flag("--ca", options.authority, "a CA certificate (basicConstraints CA:TRUE)");
     app.add_flag("--pem", pem, "PEM rather than DER");
     app.add_option("--out", out, "the file to write")->required();
     CLI11_PARSE(app, argc, argv);
-    velktest::CertificateOptions options;
     options.serial = parseSerial(serial, options.negativeSerial);
     options.notAfter = parseNotAfter(notAfter);
     const velktest::MadeCertificate certificate = CertificateFactory::make(options);
