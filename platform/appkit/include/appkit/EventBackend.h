@@ -46,8 +46,9 @@ class VELKAPPKIT_EXPORT EventBackend {
   static std::unique_ptr<EventBackend> automatic();
 
   // The desktop plugin's entry point, an extern "C" function of that name in
-  // libVelkAppKitQt.so in VelkUpdateReminder/plugins beside this library: sets `backend` and returns true,
-  // or sets `error` to one line saying why no window can be opened.
+  // VelkUpdateReminder/plugins/libVelkAppKitQt.so beside this library: sets
+  // `backend` and returns true, or sets `error` to one line saying why no
+  // window can be opened.
   using DesktopPluginEntry = bool (*)(std::unique_ptr<EventBackend>& backend, std::string& error);
   static constexpr const char* DesktopPluginEntryName = "velkAppKitDesktopBackend";
 
