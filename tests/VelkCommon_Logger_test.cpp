@@ -151,6 +151,8 @@ TEST(VelkCommonLoggerTest, NamesTheCallerAndKeepsEachMessageOnOneUtf8Line) {
       {"\xED\xA0\x80 surrogate", R"(\xED\xA0\x80 surrogate)"},
       {"\xF4\x90\x80\x80 beyond", R"(\xF4\x90\x80\x80 beyond)"},
       {"\xE4\xBB", R"(\xE4\xBB)"},
+      {"a\\b and c:\\d, then \x7F and \x1F after eight plain bytes",
+       "a\\\\b and c:\\\\d, then \x7F and \\x1F after eight plain bytes"},
       {"\xC2\xA9 \xE4\xBB\xA4 \xF0\x9F\x98\x80 \\x41",
        "\xC2\xA9 \xE4\xBB\xA4 \xF0\x9F\x98\x80 \\\\x41"},
   };

@@ -3,8 +3,11 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -13,34 +16,67 @@
 
 namespace {
 
-// Appends the message escaped as the log writes it (see Logger). Runs of
-// bytes that stay as they are go in one piece.
-void appendEscaped(std::string& out, std::string_view message) {
+// Whether each of the eight bytes in `word` is printable ASCII other than a
+// backslash: none is below 0x20 (the first term), none has its high bit set,
+// none equals '\\' (the second term finds a zero byte in word ^ "\\\\...").
+constexpr bool allPlain(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101U;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+  const std::uint64_t backslashes = word ^ (kOnes * '\\');
+  return (((word - kOnes * ' ') | (backslashes - kOnes) | word) & kHighBits) == 0;
+}
+
+// Writes the message at `out` escaped as the log writes it (see Logger) and
+// returns the end; `out` has room for four bytes per byte of the message.
+char* writeEscaped(char* out, std::string_view message) {
   static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
-  std::size_t plain = 0;
   for (std::size_t i = 0; i < message.size();) {
-    const auto byte = static_cast<unsigned char>(message[i]);
-    if (byte >= ' ' && byte < 0x80 && byte != '\\') {
-      ++i;  // nearly every byte: printable ASCII, kept
+    if (i + 8 <= message.size()) {
+      // Eight bytes at a time while all of them are kept.
+      std::uint64_t word = 0;
+      std::memcpy(&word, message.data() + i, 8);
+      if (allPlain(word)) {
+        std::memcpy(out, &word, 8);
+        out += 8;
+        i += 8;
+        continue;
+      }
+    }
+    const char c = message[i];
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte - unsigned{' '} < 0x60U && c != '\\') {
+      *out++ = c;  // nearly every byte: printable ASCII, kept
+      ++i;
       continue;
     }
-    const char* escaped = byte == '\\'   ? "\\\\"
-                          : byte == '\n' ? "\\n"
-                          : byte == '\r' ? "\\r"
-                          : byte == '\t' ? "\\t"
-                                         : nullptr;
-    const std::size_t length = byte < 0x80 ? 1 : foundation::Utf8::decode(message.substr(i)).length;
-    if (escaped == nullptr && length != 0) {
+    const std::size_t length = byte < 0x80 ? 0 : foundation::Utf8::decode(message.substr(i)).length;
+    if (length != 0) {
+      out = std::copy_n(message.data() + i, length, out);
       i += length;
       continue;
     }
-    out.append(message.substr(plain, i - plain));
-    out += escaped != nullptr
-               ? std::string(escaped)
-               : std::string{'\\', 'x', kHexDigits[byte >> 4U], kHexDigits[byte & 0x0FU]};
-    plain = ++i;
+    *out++ = '\\';
+    switch (c) {
+      case '\\':
+        *out++ = '\\';
+        break;
+      case '\n':
+        *out++ = 'n';
+        break;
+      case '\r':
+        *out++ = 'r';
+        break;
+      case '\t':
+        *out++ = 't';
+        break;
+      default:
+        *out++ = 'x';
+        *out++ = kHexDigits[byte >> 4U];
+        *out++ = kHexDigits[byte & 0x0FU];
+    }
+    ++i;
   }
-  out.append(message.substr(plain));
+  return out;
 }
 
 // The calling thread's "pid:tid". Each id costs a system call, about as much
@@ -95,17 +131,28 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
     const std::array<char, 4> millis = {static_cast<char>('0' + milliseconds / 100),
                                         static_cast<char>('0' + milliseconds / 10 % 10),
                                         static_cast<char>('0' + milliseconds % 10), ' '};
-    std::string line;
-    line.reserve(64 + className.size() + operation.size() + message.size());
-    for (const std::string_view piece :
-         {localTime(now.tv_sec), std::string_view(millis.data(), millis.size()), level,
-          std::string_view(" "), std::string_view(idsOfThisThread()), std::string_view(" "),
-          className, std::string_view("."), operation, std::string_view(" |")}) {
-      line += piece;
+    const std::array<std::string_view, 10> header = {localTime(now.tv_sec),
+                                                     std::string_view(millis.data(), millis.size()),
+                                                     level,
+                                                     " ",
+                                                     idsOfThisThread(),
+                                                     " ",
+                                                     className,
+                                                     ".",
+                                                     operation,
+                                                     " |"};
+    std::size_t size = 1 + 4 * message.size();
+    for (const std::string_view piece : header) {
+      size += piece.size();
     }
-    appendEscaped(line, message);
-    line += '\n';
-    sink_->write(line);
+    std::string line(size, '\0');
+    char* end = line.data();
+    for (const std::string_view piece : header) {
+      end = std::copy(piece.begin(), piece.end(), end);
+    }
+    end = writeEscaped(end, message);
+    *end++ = '\n';
+    sink_->write(std::string_view(line.data(), static_cast<std::size_t>(end - line.data())));
   } catch (...) {
     // Out of memory: the line is dropped.
   }
