@@ -230,6 +230,9 @@ TEST(FaultInjectionTest, NoAllocationFailureEscapesTheEntryPoints) {
       ASSERT_TRUE(lockIsFree(home.lockFile())) << "allocation " << failed;
     }
     EXPECT_GT(failed, 10);
+    std::printf("%s: each of its %lld allocations failed in turn\n",
+                &prepare == &entryPoints.front().first ? "recording" : "reminder",
+                static_cast<long long>(failed - 1));
   }
   // The last reminder ran whole: it showed the certificate, then removed it.
   EXPECT_NE(screen.output().find("5A70"), std::string::npos);
