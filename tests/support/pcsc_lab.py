@@ -19,6 +19,7 @@ Usage: pcsc_lab.py demo CERT.der...   (lists the certificates with pkcs11-tool)
 """
 import ctypes
 import fcntl
+import hashlib
 import os
 import signal
 import socket
@@ -33,6 +34,7 @@ VPCD = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so"
 PID_FILE = "/run/pcscd/pcscd.pid"  # pcscd writes it wherever its socket is
 LAB_LOCK = "/tmp/velk-pcsc-lab.lock"  # one lab (one pcscd) at a time on the machine
 OPENSC_PKCS11 = "/usr/lib/x86_64-linux-gnu/opensc-pkcs11.so"
+_prctl, PR_SET_PDEATHSIG = ctypes.CDLL(None).prctl, 1  # looked up before any fork
 
 
 class Skip(Exception):
@@ -79,6 +81,10 @@ class PcscLab:
         return dict(os.environ, PCSCLITE_CSOCK_NAME=self.socket_path, OPENSC_CONF=self.opensc_conf)
 
     def start(self):
+        """Starts pcscd and waits until it lists the readers.
+
+        Takes a machine-wide lock first (released by stop), so that labs in other
+        processes wait rather than share the pid file in /run/pcscd."""
         for path, what in ((PCSCD, "pcscd"), (VPCD, "vsmartcard-vpcd")):
             if not os.path.exists(path):
                 raise Skip(f"{what} is not installed ({path})")
@@ -88,12 +94,11 @@ class PcscLab:
             self._lock = open(LAB_LOCK, "w")
             try:
                 _with_timeout(lambda: _try_lock(self._lock), 600, "another lab to stop")
+                if _running_pid(PID_FILE):
+                    raise Skip(f"another pcscd is running (pid file {PID_FILE})")
             except BaseException:
                 self._release_lock()
                 raise
-        if _running_pid(PID_FILE):
-            self._release_lock()
-            raise Skip(f"another pcscd is running (pid file {PID_FILE})")
         with open(self.opensc_conf, "w") as f:
             f.write("app default {\n  framework pkcs15 {\n    use_file_caching = no;\n  }\n}\n")
         self._write_config()
@@ -107,6 +112,8 @@ class PcscLab:
         pid = os.fork()
         if pid == 0:
             try:
+                # pcscd ends with the thread that started it, even if that dies without stop().
+                _prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
                 os.dup2(listener.fileno(), 3)
                 os.set_inheritable(3, True)
                 os.dup2(log, 1)
@@ -119,31 +126,21 @@ class PcscLab:
         listener.close()
         os.close(log)
         self._pid = pid
-        if self._plugged:
-            for i in range(self.READERS):
+        try:
+            for i in range(self.READERS if self._plugged else 0):
                 self.wait_reader(i, listed=True)
+        except BaseException:
+            self.stop()
+            raise
 
     def stop(self):
-        """Stops pcscd (SIGTERM) and waits for it; it removes its pid file itself."""
-        if self._pid is not None:
-            os.kill(self._pid, signal.SIGTERM)
-            try:
-                _with_timeout(lambda: os.waitpid(self._pid, os.WNOHANG)[0] != 0, 10, "pcscd to stop")
-            except TimeoutError:
-                os.kill(self._pid, signal.SIGKILL)
-                os.waitpid(self._pid, 0)
-                if _running_pid(PID_FILE) is None and os.path.exists(PID_FILE):
-                    os.unlink(PID_FILE)
-            self._pid = None
-        if os.path.exists(self.socket_path):
-            os.unlink(self.socket_path)
+        """Stops pcscd and releases the lab's lock."""
+        self._stop_pcscd()
         self._release_lock()
 
     def restart(self):
-        """Stops and starts pcscd, keeping the lab (the readers' ports) and its lock."""
-        lock, self._lock = self._lock, None
-        self.stop()
-        self._lock = lock
+        """Stops and starts pcscd on the same socket and ports, keeping the lock."""
+        self._stop_pcscd()
         self.start()
 
     def unplug(self):
@@ -178,8 +175,25 @@ class PcscLab:
 
     def _wait(self, reader, state, timeout):
         # libpcsclite reads PCSCLITE_CSOCK_NAME once per process: ask from a child process.
-        subprocess.run([sys.executable, __file__, "wait", reader, state, str(timeout)],
-                       env=self.env(), check=True)
+        waited = subprocess.run([sys.executable, __file__, "wait", reader, state, str(timeout)],
+                                env=self.env(), capture_output=True, text=True)
+        if waited.returncode != 0:
+            raise TimeoutError(waited.stderr.strip() or f"pcsc_lab wait: exit {waited.returncode}")
+
+    def _stop_pcscd(self):
+        """SIGTERM, and wait: pcscd removes its pid file itself on the way out."""
+        if self._pid is not None:
+            os.kill(self._pid, signal.SIGTERM)
+            try:
+                _with_timeout(lambda: os.waitpid(self._pid, os.WNOHANG)[0] != 0, 10, "pcscd to stop")
+            except TimeoutError:
+                os.kill(self._pid, signal.SIGKILL)
+                os.waitpid(self._pid, 0)
+                if os.path.exists(PID_FILE) and _running_pid(PID_FILE) is None:
+                    os.unlink(PID_FILE)
+            self._pid = None
+        if os.path.exists(self.socket_path):
+            os.unlink(self.socket_path)
 
     def _write_config(self):
         with open(self.config, "w") as f:
@@ -196,7 +210,7 @@ def _running_pid(pid_file):
     """The pid in pid_file when that process is alive, else None."""
     try:
         with open(pid_file) as f:
-            pid = int(f.read().strip())
+            pid = int(f.read().strip("\0 \n"))  # pcscd ends it with a newline and a NUL
         os.kill(pid, 0)
         return pid
     except (OSError, ValueError):
@@ -232,13 +246,20 @@ class VirtualCard:
     # card authentication (9E), then the retired key slots.
     OBJECTS = [bytes.fromhex(t) for t in ["5FC105", "5FC10A", "5FC10B", "5FC101"]] + [
         bytes([0x5F, 0xC1, n]) for n in range(0x0D, 0x21)]
+    CHUID = bytes.fromhex("5FC102")
 
     def __init__(self, certificates, piv=True, pull_after=None):
         if len(certificates) > len(self.OBJECTS):
             raise ValueError("too many certificates for one card")
-        self._objects = {self.OBJECTS[i]: b"\x53" + _ber_length(len(v)) + v
-                         for i, v in enumerate(_tlv(0x70, c) + _tlv(0x71, b"\x00") + _tlv(0xFE, b"")
-                                               for c in certificates)}
+        # GET DATA answers 53 (length) object. A certificate object holds the certificate
+        # (70), its information (71: not compressed) and an empty error detection code (FE).
+        objects = [_tlv(0x70, c) + _tlv(0x71, b"\x00") + _tlv(0xFE, b"") for c in certificates]
+        self._objects = {tag: _tlv(0x53, value) for tag, value in zip(self.OBJECTS, objects)}
+        # The card holder unique identifier: its GUID (34) is the token's serial number,
+        # the same for the same certificates.
+        guid = hashlib.sha256(b"".join(certificates)).digest()[:16]
+        self._objects[self.CHUID] = _tlv(0x53, _tlv(0x34, guid) + _tlv(0x35, b"20991231")
+                                         + _tlv(0x3E, b"") + _tlv(0xFE, b""))
         self._piv = piv
         self._pull_after = pull_after
         self._commands = 0
@@ -391,36 +412,34 @@ class _ReaderState(ctypes.Structure):
                 ("atr_length", ctypes.c_ulong), ("atr", ctypes.c_ubyte * 33)]
 
 
-SCARD_STATE_CHANGED, SCARD_STATE_UNKNOWN, SCARD_STATE_EMPTY, SCARD_STATE_PRESENT = 0x2, 0x4, 0x10, 0x20
-SCARD_E_TIMEOUT = 0x8010000A
+SCARD_STATE_CHANGED, SCARD_STATE_UNKNOWN, SCARD_STATE_EMPTY, SCARD_STATE_PRESENT = 2, 4, 0x10, 0x20
+SCARD_E_UNKNOWN_READER = 0x80100009
 
 
 def _wait_for(reader, state, timeout):
-    """Waits (in this process) until reader is in state: listed, unlisted, present or empty."""
+    """Waits (in this process) until reader is listed, unlisted, present (holds a card)
+    or empty; False if it is not within timeout seconds."""
     pcsc = ctypes.CDLL("libpcsclite.so.1")
     context = ctypes.c_long()
-    deadline = time.monotonic() + timeout
-    while pcsc.SCardEstablishContext(2, None, None, ctypes.byref(context)) != 0:
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.02)
-    try:
-        rs = _ReaderState(reader=reader.encode())
-        while time.monotonic() < deadline:
-            ms = int((deadline - time.monotonic()) * 1000)
-            rv = pcsc.SCardGetStatusChange(context, ctypes.c_ulong(ms if state in ("present", "empty") else 20),
-                                           ctypes.byref(rs), ctypes.c_ulong(1)) & 0xFFFFFFFF
-            listed = rv in (0, SCARD_E_TIMEOUT) and not rs.event_state & SCARD_STATE_UNKNOWN
-            if state == "listed" and listed or state == "unlisted" and not listed:
-                return True
-            if listed and state == "present" and rs.event_state & SCARD_STATE_PRESENT:
-                return True
-            if listed and state == "empty" and rs.event_state & SCARD_STATE_EMPTY:
-                return True
-            rs.current_state = rs.event_state & ~SCARD_STATE_CHANGED
-            if not listed:
-                time.sleep(0.02)
+    if pcsc.SCardEstablishContext(2, None, None, ctypes.byref(context)) != 0:  # system scope
         return False
+    try:
+        wanted = {"listed": lambda s: not s & SCARD_STATE_UNKNOWN, "unlisted": lambda s: s & SCARD_STATE_UNKNOWN,
+                  "present": lambda s: s & SCARD_STATE_PRESENT, "empty": lambda s: s & SCARD_STATE_EMPTY}[state]
+        reader_state = _ReaderState(reader=reader.encode())
+        deadline = time.monotonic() + timeout
+        while not wanted(reader_state.event_state):
+            left = int((deadline - time.monotonic()) * 1000)
+            if left <= 0:
+                return False
+            # Returns when the reader's state differs from current_state.
+            reader_state.current_state = reader_state.event_state & ~SCARD_STATE_CHANGED
+            rv = pcsc.SCardGetStatusChange(context, ctypes.c_ulong(left), ctypes.byref(reader_state),
+                                           ctypes.c_ulong(1))
+            if rv & 0xFFFFFFFF == SCARD_E_UNKNOWN_READER:  # answered at once: look again soon
+                reader_state.event_state = SCARD_STATE_UNKNOWN
+                time.sleep(0.02)
+        return True
     finally:
         pcsc.SCardReleaseContext(context)
 
