@@ -1,20 +1,27 @@
 #include "HostCommands.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "CardWatcher.h"
 #include "CertificateFile.h"
 #include "CertificateUsage.h"
 #include "TokenScanner.h"
@@ -36,8 +43,14 @@ namespace {
 
 using Controller = VelkCertificateHistoryFileController;
 
+// How each line on standard error starts: the agent names itself.
+std::string& errorPrefix() {
+  static std::string prefix = "velk-host: ";
+  return prefix;
+}
+
 int failed(const std::string& message) {
-  std::cerr << "velk-host: " << message << '\n';
+  std::cerr << errorPrefix() << message << '\n';
   return 1;
 }
 
@@ -245,13 +258,19 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
   return status == 0 ? 0 : 1;
 }
 
-int HostCommands::scan(const std::string& module, const std::string& token,
-                       const std::string& dcClass, bool login) {
+namespace {
+
+// scan()'s job, the history printed at the end only when `showHistory`;
+// `stayed` says, once the card is read, whether it stayed in its reader.
+int recordCard(const std::string& module, const std::string& token, const std::string& dcClass,
+               bool login, bool showHistory, const std::function<bool()>& stayed) {
+  static const std::string kTakenOut = "the card was taken out during the read";
   std::vector<TokenCertificate> certificates;
+  std::string unfinished;
   try {
-    certificates = TokenScanner::scan(module, token, login);
+    certificates = TokenScanner::scan(module, token, login, unfinished);
   } catch (const std::exception& error) {
-    return failed(std::string("nothing recorded: ") + error.what());
+    return failed("nothing recorded: " + (stayed() ? error.what() : kTakenOut));
   }
   int recorded = 0;
   std::string history;
@@ -270,12 +289,50 @@ int HostCommands::scan(const std::string& module, const std::string& token,
     }
     recorded += status == 0 ? 1 : 0;
   }
+  if (showHistory) {
+    std::cout << history;
+  }
+  if (!stayed() && unfinished.empty()) {
+    unfinished = kTakenOut;
+  }
+  if (!unfinished.empty()) {
+    return failed("not all was read, " + std::to_string(recorded) + " recorded: " + unfinished +
+                  " (put it in again)");
+  }
   if (recorded == 0) {
     return failed("nothing recorded: none of the " + std::to_string(certificates.size()) +
                   " certificates on the tokens was recorded");
   }
-  std::cout << history;
   return 0;
+}
+
+}  // namespace
+
+int HostCommands::scan(const std::string& module, const std::string& token,
+                       const std::string& dcClass, bool login) {
+  return recordCard(module, token, dcClass, login, true, [] { return true; });
+}
+
+int HostCommands::watch(std::chrono::seconds remindEvery) {
+  errorPrefix() = "velk-host watch: ";
+  // One agent per session: the lock lives in the session's runtime folder.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");  // NOLINT(concurrency-mt-unsafe)
+  if (runtime == nullptr || *runtime == '\0') {
+    return failed("XDG_RUNTIME_DIR is not set: no session to watch for");
+  }
+  const std::string path = std::string(runtime) + "/velk-host-watch.lock";
+  const FileDescriptor lock(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.valid()) {
+    return failed("cannot open the session lock " + path + ": " +
+                  std::generic_category().message(errno));
+  }
+  if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    return failed("another agent is running in this session (" + path + ")");
+  }
+  const auto read = [](const std::function<bool()>& stayed) {
+    return recordCard("", "", "", false, false, stayed);
+  };
+  return CardWatcher(read, remindEvery).run();
 }
 
 int HostCommands::list() { return printHistory(std::cout); }

@@ -1,0 +1,271 @@
+#include "CardWatcher.h"
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+constexpr milliseconds kFirstRetry{100};
+constexpr milliseconds kLastRetry{60000};
+constexpr milliseconds kSettle{500};
+constexpr const char* kPnp = R"(\\?PnP?\Notification)";
+
+void say(const std::string& line) { std::cerr << "velk-host watch: " << line << '\n'; }
+
+sigset_t handledSignals() {
+  sigset_t set{};
+  sigemptyset(&set);
+  for (const int each : {SIGTERM, SIGINT, SIGCHLD}) {
+    sigaddset(&set, each);
+  }
+  return set;
+}
+
+// The folder of the socket through which libpcsclite reaches pcscd.
+std::string socketFolder() {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): read before the second thread starts
+  const char* socket = std::getenv("PCSCLITE_CSOCK_NAME");
+  const std::string path = socket != nullptr ? socket : "/run/pcscd/pcscd.comm";
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+// The names of the readers of `context`, one after another, each ended by
+// '\0'; empty when there are none.
+std::string readerNames(SCARDCONTEXT context, LONG& result) {
+  DWORD size = 0;
+  result = SCardListReaders(context, nullptr, nullptr, &size);
+  std::string names(result == SCARD_S_SUCCESS ? size : 0, '\0');
+  if (result == SCARD_S_SUCCESS) {
+    result = SCardListReaders(context, nullptr, names.data(), &size);
+  }
+  if (result == SCARD_E_NO_READERS_AVAILABLE) {
+    result = SCARD_S_SUCCESS;
+  }
+  names.resize(result == SCARD_S_SUCCESS ? std::min<std::size_t>(size, names.size()) : 0);
+  return names;
+}
+
+// Whether the cards that arrived in the readers of `states` are still there
+// kSettle from now: a module may leave out what a card pulled out during its
+// read kept it from reading, and pcscd tells of the card gone within its poll
+// interval.
+bool cardsStayed(SCARDCONTEXT context, std::vector<SCARD_READERSTATE> states) {
+  std::vector<DWORD> counters;
+  counters.reserve(states.size());
+  for (const SCARD_READERSTATE& state : states) {
+    counters.push_back(state.dwEventState >> 16U);
+  }
+  const Clock::time_point until = Clock::now() + kSettle;
+  for (;;) {
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      states[i].dwCurrentState = states[i].dwEventState;
+      if ((states[i].dwEventState & SCARD_STATE_PRESENT) == 0 ||
+          states[i].dwEventState >> 16U != counters[i]) {
+        return false;
+      }
+    }
+    const auto left = std::chrono::duration_cast<milliseconds>(until - Clock::now()).count();
+    if (left <= 0 ||
+        SCardGetStatusChange(context, left, states.data(), states.size()) != SCARD_S_SUCCESS) {
+      return true;
+    }
+  }
+}
+
+}  // namespace
+
+CardWatcher::CardWatcher(ReadCards readCards, std::chrono::seconds remindEvery)
+    : readCards_(std::move(readCards)),
+      remindEvery_(remindEvery),
+      wake_(::eventfd(0, EFD_CLOEXEC)) {}
+
+int CardWatcher::run() {
+  const sigset_t signals = handledSignals();
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  {
+    const std::lock_guard lock(mutex_);
+    remind();
+  }
+  std::thread signalThread(&CardWatcher::handleSignals, this);
+  const FileDescriptor events(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+  ::inotify_add_watch(events.get(), socketFolder().c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB);
+  milliseconds retry = kFirstRetry;
+  std::string fault;  // what keeps pcscd away, once said
+  while (!stopping_) {
+    SCARDCONTEXT context = 0;
+    LONG result = SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context);
+    if (result == SCARD_S_SUCCESS) {
+      if (!fault.empty()) {
+        say("pcscd is back: watching the readers again");
+        fault.clear();
+      }
+      const Clock::time_point since = Clock::now();
+      setContext(context);
+      result = watchReaders(context);
+      setContext(0);
+      SCardReleaseContext(context);
+      retry = Clock::now() - since > kLastRetry ? kFirstRetry : retry;
+    }
+    if (stopping_) {
+      break;
+    }
+    if (fault.empty()) {
+      fault = pcsc_stringify_error(result);
+      say("pcscd cannot be reached (" + fault + "): waiting for it");
+    }
+    // Until the retry is due, pcscd's socket changes or the watcher stops.
+    std::array<pollfd, 2> waits{{{events.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}}};
+    if (::poll(waits.data(), waits.size(), static_cast<int>(retry.count())) > 0) {
+      std::array<char, 4096> drained{};
+      while (::read(events.get(), drained.data(), drained.size()) > 0) {
+      }
+      retry = kFirstRetry;
+    } else {
+      retry = std::min(retry * 2, kLastRetry);
+    }
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    done_ = true;
+  }
+  doneChanged_.notify_all();
+  signalThread.join();
+  return 0;
+}
+
+LONG CardWatcher::watchReaders(SCARDCONTEXT context) {
+  std::string names;
+  std::vector<SCARD_READERSTATE> states(1);
+  states[0].szReader = kPnp;
+  for (bool relist = true; !stopping_;) {
+    if (relist) {
+      LONG result = SCARD_S_SUCCESS;
+      std::string fresh = readerNames(context, result);
+      if (result != SCARD_S_SUCCESS) {
+        return result;
+      }
+      // A reader seen before keeps its state; a new one is learnt afresh.
+      std::vector<SCARD_READERSTATE> next(states.begin(), states.begin() + 1);
+      for (const char* name = fresh.c_str(); *name != '\0'; name += std::strlen(name) + 1) {
+        const auto same = [name](const SCARD_READERSTATE& state) {
+          return std::strcmp(state.szReader, name) == 0;
+        };
+        const auto known = std::find_if(states.begin() + 1, states.end(), same);
+        next.push_back(
+            {name, nullptr, known != states.end() ? known->dwCurrentState : 0, 0, 0, {}});
+      }
+      names.swap(fresh);
+      states.swap(next);
+    }
+    const LONG result = SCardGetStatusChange(context, INFINITE, states.data(), states.size());
+    if (result == SCARD_E_UNKNOWN_READER || result == SCARD_E_CANCELLED) {
+      relist = true;
+      continue;
+    }
+    if (result != SCARD_S_SUCCESS) {
+      return result;
+    }
+    relist = (states[0].dwEventState & SCARD_STATE_CHANGED) != 0;
+    std::vector<SCARD_READERSTATE> arrivals;
+    for (SCARD_READERSTATE& state : states) {
+      const DWORD was = state.dwCurrentState;
+      const DWORD now = state.dwEventState;
+      // Present and not mute, and it was not or has been taken out since
+      // (the high 16 bits count a reader's card events).
+      if ((now & (SCARD_STATE_PRESENT | SCARD_STATE_MUTE)) == SCARD_STATE_PRESENT &&
+          ((was & SCARD_STATE_PRESENT) == 0 || (was >> 16U) != (now >> 16U))) {
+        arrivals.push_back(state);
+      }
+      relist = relist || (now & (SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE)) != 0;
+      state.dwCurrentState = now;
+    }
+    const auto stayed = [context, &arrivals] { return cardsStayed(context, arrivals); };
+    if (!arrivals.empty() && readCards_(stayed) == 0) {
+      const std::lock_guard lock(mutex_);
+      remind();
+    }
+  }
+  return SCARD_E_CANCELLED;
+}
+
+void CardWatcher::handleSignals() {
+  const sigset_t signals = handledSignals();
+  Clock::time_point due = Clock::now() + remindEvery_;
+  for (int caught = 0; caught != SIGTERM && caught != SIGINT;) {
+    const auto wait = std::max(Clock::duration::zero(), due - Clock::now());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const timespec timeout{seconds.count(), (wait - seconds).count()};
+    caught = ::sigtimedwait(&signals, nullptr, &timeout);
+    const std::lock_guard lock(mutex_);
+    if (caught == SIGCHLD) {
+      while (::waitpid(-1, nullptr, WNOHANG) == reminder_ && reminder_ > 0) {
+        reminder_ = 0;
+        if (std::exchange(remindAgain_, false)) {
+          remind();
+        }
+      }
+    } else if (caught < 0 && errno == EAGAIN) {
+      due += remindEvery_;
+      remind();
+    }
+  }
+  stopping_ = true;
+  const std::uint64_t one = 1;
+  std::unique_lock lock(mutex_);
+  // Until run() is done: a cancel that comes before it waits is lost.
+  while (!done_) {
+    if (context_ != 0) {
+      SCardCancel(context_);
+    }
+    [[maybe_unused]] const ssize_t written = ::write(wake_.get(), &one, sizeof one);
+    doneChanged_.wait_for(lock, milliseconds(100));
+  }
+}
+
+void CardWatcher::remind() {
+  if (reminder_ > 0 || stopping_) {
+    remindAgain_ = reminder_ > 0;
+    return;
+  }
+  posix_spawnattr_t attributes{};
+  posix_spawnattr_init(&attributes);
+  const sigset_t none{};
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  std::array<std::string, 4> words{"velk-host", "remind", "--ui", "auto"};
+  std::array<char*, 5> argv{words[0].data(), words[1].data(), words[2].data(), words[3].data(),
+                            nullptr};
+  const int failure =
+      ::posix_spawn(&reminder_, "/proc/self/exe", nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (failure != 0) {
+    reminder_ = 0;
+    say("cannot run the reminder: " + std::generic_category().message(failure));
+  }
+}
+
+void CardWatcher::setContext(SCARDCONTEXT context) {
+  const std::lock_guard lock(mutex_);
+  context_ = context;
+}
