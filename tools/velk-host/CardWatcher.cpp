@@ -11,7 +11,6 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -51,18 +50,15 @@ std::string socketFolder() {
 }
 
 // The names of the readers of `context`, one after another, each ended by
-// '\0'; empty when there are none.
+// '\0'; none (or only '\0's) when there are none.
 std::string readerNames(SCARDCONTEXT context, LONG& result) {
   DWORD size = 0;
   result = SCardListReaders(context, nullptr, nullptr, &size);
   std::string names(result == SCARD_S_SUCCESS ? size : 0, '\0');
-  if (result == SCARD_S_SUCCESS) {
+  if (!names.empty()) {
     result = SCardListReaders(context, nullptr, names.data(), &size);
   }
-  if (result == SCARD_E_NO_READERS_AVAILABLE) {
-    result = SCARD_S_SUCCESS;
-  }
-  names.resize(result == SCARD_S_SUCCESS ? std::min<std::size_t>(size, names.size()) : 0);
+  result = result == SCARD_E_NO_READERS_AVAILABLE ? SCARD_S_SUCCESS : result;
   return names;
 }
 
@@ -70,18 +66,14 @@ std::string readerNames(SCARDCONTEXT context, LONG& result) {
 // kSettle from now: a module may leave out what a card pulled out during its
 // read kept it from reading, and pcscd tells of the card gone within its poll
 // interval.
-bool cardsStayed(SCARDCONTEXT context, std::vector<SCARD_READERSTATE> states) {
-  std::vector<DWORD> counters;
-  counters.reserve(states.size());
-  for (const SCARD_READERSTATE& state : states) {
-    counters.push_back(state.dwEventState >> 16U);
-  }
+bool cardsStayed(SCARDCONTEXT context, const std::vector<SCARD_READERSTATE>& arrivals) {
+  std::vector<SCARD_READERSTATE> states = arrivals;
   const Clock::time_point until = Clock::now() + kSettle;
   for (;;) {
     for (std::size_t i = 0; i < states.size(); ++i) {
       states[i].dwCurrentState = states[i].dwEventState;
       if ((states[i].dwEventState & SCARD_STATE_PRESENT) == 0 ||
-          states[i].dwEventState >> 16U != counters[i]) {
+          states[i].dwEventState >> 16U != arrivals[i].dwEventState >> 16U) {
         return false;
       }
     }
@@ -145,10 +137,7 @@ int CardWatcher::run() {
       retry = std::min(retry * 2, kLastRetry);
     }
   }
-  {
-    const std::lock_guard lock(mutex_);
-    done_ = true;
-  }
+  done_ = true;
   doneChanged_.notify_all();
   signalThread.join();
   return 0;
@@ -213,9 +202,8 @@ void CardWatcher::handleSignals() {
   const sigset_t signals = handledSignals();
   Clock::time_point due = Clock::now() + remindEvery_;
   for (int caught = 0; caught != SIGTERM && caught != SIGINT;) {
-    const auto wait = std::max(Clock::duration::zero(), due - Clock::now());
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
-    const timespec timeout{seconds.count(), (wait - seconds).count()};
+    const timespec timeout{
+        std::max(0L, std::chrono::ceil<std::chrono::seconds>(due - Clock::now()).count()), 0};
     caught = ::sigtimedwait(&signals, nullptr, &timeout);
     const std::lock_guard lock(mutex_);
     if (caught == SIGCHLD) {
@@ -231,14 +219,13 @@ void CardWatcher::handleSignals() {
     }
   }
   stopping_ = true;
-  const std::uint64_t one = 1;
   std::unique_lock lock(mutex_);
   // Until run() is done: a cancel that comes before it waits is lost.
   while (!done_) {
     if (context_ != 0) {
       SCardCancel(context_);
     }
-    [[maybe_unused]] const ssize_t written = ::write(wake_.get(), &one, sizeof one);
+    ::eventfd_write(wake_.get(), 1);
     doneChanged_.wait_for(lock, milliseconds(100));
   }
 }
@@ -253,11 +240,9 @@ void CardWatcher::remind() {
   const sigset_t none{};
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  std::array<std::string, 4> words{"velk-host", "remind", "--ui", "auto"};
-  std::array<char*, 5> argv{words[0].data(), words[1].data(), words[2].data(), words[3].data(),
-                            nullptr};
-  const int failure =
-      ::posix_spawn(&reminder_, "/proc/self/exe", nullptr, &attributes, argv.data(), environ);
+  const std::array<const char*, 5> argv{"velk-host", "remind", "--ui", "auto", nullptr};
+  const int failure = ::posix_spawn(&reminder_, "/proc/self/exe", nullptr, &attributes,
+                                    const_cast<char* const*>(argv.data()), environ);
   posix_spawnattr_destroy(&attributes);
   if (failure != 0) {
     reminder_ = 0;

@@ -46,9 +46,9 @@ class CardWatcher {
   ReadCards readCards_;
   std::chrono::seconds remindEvery_;
   std::atomic<bool> stopping_{false};
-  std::mutex mutex_;  // guards what follows
+  std::atomic<bool> done_{false};
   std::condition_variable doneChanged_;
-  bool done_ = false;
+  std::mutex mutex_;  // guards what follows
   SCARDCONTEXT context_ = 0;
   pid_t reminder_ = 0;
   bool remindAgain_ = false;

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -44,13 +45,10 @@ namespace {
 using Controller = VelkCertificateHistoryFileController;
 
 // How each line on standard error starts: the agent names itself.
-std::string& errorPrefix() {
-  static std::string prefix = "velk-host: ";
-  return prefix;
-}
+std::string_view errorPrefix = "velk-host: ";
 
 int failed(const std::string& message) {
-  std::cerr << errorPrefix() << message << '\n';
+  std::cerr << errorPrefix << message << '\n';
   return 1;
 }
 
@@ -314,7 +312,7 @@ int HostCommands::scan(const std::string& module, const std::string& token,
 }
 
 int HostCommands::watch(std::chrono::seconds remindEvery) {
-  errorPrefix() = "velk-host watch: ";
+  errorPrefix = "velk-host watch: ";
   // One agent per session: the lock lives in the session's runtime folder.
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");  // NOLINT(concurrency-mt-unsafe)
   if (runtime == nullptr || *runtime == '\0') {

@@ -34,19 +34,15 @@ struct ReadError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Throws the ReadError of `result` (not CKR_OK) while reading `token`.
+// Throws the ReadError of `result`, unless it is CKR_OK, while reading `token`.
 void check(CK_RV result, const std::string& token) {
-  switch (result) {
-    case CKR_OK:
-      return;
-    case CKR_DEVICE_REMOVED:
-    case CKR_TOKEN_NOT_PRESENT:
-    case CKR_SESSION_CLOSED:
-    case CKR_SESSION_HANDLE_INVALID:
-    case CKR_DEVICE_ERROR:
-      throw ReadError("the card of token '" + token + "' was removed during the read");
-    default:
-      throw ReadError("cannot read token '" + token + "': " + p11_kit_strerror(result));
+  if (result == CKR_DEVICE_REMOVED || result == CKR_TOKEN_NOT_PRESENT ||
+      result == CKR_SESSION_CLOSED || result == CKR_SESSION_HANDLE_INVALID ||
+      result == CKR_DEVICE_ERROR) {
+    throw ReadError("the card of token '" + token + "' was removed during the read");
+  }
+  if (result != CKR_OK) {
+    throw ReadError("cannot read token '" + token + "': " + p11_kit_strerror(result));
   }
 }
 
