@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 constexpr milliseconds kFirstRetry{100};
 constexpr milliseconds kLastRetry{60000};
 constexpr milliseconds kSettle{500};
+constexpr int kReadLimit = 60000;  // ms
 constexpr const char* kPnp = R"(\\?PnP?\Notification)";
 
 void say(const std::string& line) { std::cerr << "velk-host watch: " << line << '\n'; }
@@ -39,14 +41,6 @@ sigset_t handledSignals() {
     sigaddset(&set, each);
   }
   return set;
-}
-
-// The folder of the socket through which libpcsclite reaches pcscd.
-std::string socketFolder() {
-  // NOLINTNEXTLINE(concurrency-mt-unsafe): read before the second thread starts
-  const char* socket = std::getenv("PCSCLITE_CSOCK_NAME");
-  const std::string path = socket != nullptr ? socket : "/run/pcscd/pcscd.comm";
-  return path.substr(0, path.rfind('/') + 1);
 }
 
 // The names of the readers of `context`, one after another, each ended by
@@ -85,23 +79,42 @@ bool cardsStayed(SCARDCONTEXT context, const std::vector<SCARD_READERSTATE>& arr
   }
 }
 
+// Runs velk-host with `argv` as a child process; its pid, or 0 after a line
+// saying why it could not run. Its signals are those the agent handles,
+// blocked, unless `unblocked`.
+pid_t spawn(std::array<const char*, 5> argv, bool unblocked) {
+  posix_spawnattr_t attributes{};
+  posix_spawnattr_init(&attributes);
+  const sigset_t none{};
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, unblocked ? POSIX_SPAWN_SETSIGMASK : 0);
+  pid_t child = 0;
+  const int failure = ::posix_spawn(&child, "/proc/self/exe", nullptr, &attributes,
+                                    const_cast<char* const*>(argv.data()), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (failure != 0) {
+    say(std::string("cannot run velk-host ") + argv[1] + ": " +
+        std::generic_category().message(failure));
+  }
+  return failure == 0 ? child : 0;
+}
+
 }  // namespace
 
-CardWatcher::CardWatcher(ReadCards readCards, std::chrono::seconds remindEvery)
-    : readCards_(std::move(readCards)),
-      remindEvery_(remindEvery),
-      wake_(::eventfd(0, EFD_CLOEXEC)) {}
+CardWatcher::CardWatcher(std::chrono::seconds remindEvery)
+    : remindEvery_(remindEvery), wake_(::eventfd(0, EFD_CLOEXEC)) {}
 
 int CardWatcher::run() {
   const sigset_t signals = handledSignals();
   ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  {
-    const std::lock_guard lock(mutex_);
-    remind();
-  }
-  std::thread signalThread(&CardWatcher::handleSignals, this);
+  remind();  // no other thread yet
+  // The folder of the socket through which libpcsclite reaches pcscd.
+  const char* socket = std::getenv("PCSCLITE_CSOCK_NAME");  // NOLINT(concurrency-mt-unsafe)
+  const std::string path = socket != nullptr ? socket : "/run/pcscd/pcscd.comm";
   const FileDescriptor events(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
-  ::inotify_add_watch(events.get(), socketFolder().c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB);
+  ::inotify_add_watch(events.get(), path.substr(0, path.rfind('/') + 1).c_str(),
+                      IN_CREATE | IN_MOVED_TO | IN_ATTRIB);
+  std::thread signalThread(&CardWatcher::handleSignals, this);
   milliseconds retry = kFirstRetry;
   std::string fault;  // what keeps pcscd away, once said
   while (!stopping_) {
@@ -189,8 +202,10 @@ LONG CardWatcher::watchReaders(SCARDCONTEXT context) {
       relist = relist || (now & (SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE)) != 0;
       state.dwCurrentState = now;
     }
-    const auto stayed = [context, &arrivals] { return cardsStayed(context, arrivals); };
-    if (!arrivals.empty() && readCards_(stayed) == 0) {
+    const int status = arrivals.empty() ? 1 : readCards();
+    if (!arrivals.empty() && !cardsStayed(context, arrivals)) {
+      say("the card was taken out during its read: not all may be recorded (put it in again)");
+    } else if (status == 0) {
       const std::lock_guard lock(mutex_);
       remind();
     }
@@ -207,7 +222,7 @@ void CardWatcher::handleSignals() {
     caught = ::sigtimedwait(&signals, nullptr, &timeout);
     const std::lock_guard lock(mutex_);
     if (caught == SIGCHLD) {
-      while (::waitpid(-1, nullptr, WNOHANG) == reminder_ && reminder_ > 0) {
+      while (reminder_ > 0 && ::waitpid(reminder_, nullptr, WNOHANG) == reminder_) {
         reminder_ = 0;
         if (std::exchange(remindAgain_, false)) {
           remind();
@@ -235,19 +250,22 @@ void CardWatcher::remind() {
     remindAgain_ = reminder_ > 0;
     return;
   }
-  posix_spawnattr_t attributes{};
-  posix_spawnattr_init(&attributes);
-  const sigset_t none{};
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  const std::array<const char*, 5> argv{"velk-host", "remind", "--ui", "auto", nullptr};
-  const int failure = ::posix_spawn(&reminder_, "/proc/self/exe", nullptr, &attributes,
-                                    const_cast<char* const*>(argv.data()), environ);
-  posix_spawnattr_destroy(&attributes);
-  if (failure != 0) {
-    reminder_ = 0;
-    say("cannot run the reminder: " + std::generic_category().message(failure));
+  reminder_ = spawn({"velk-host", "remind", "--ui", "auto", nullptr}, true);
+}
+
+int CardWatcher::readCards() {
+  const pid_t reader = spawn({"velk-host", "watch", "--read-cards", nullptr, nullptr}, false);
+  // A module that hangs is stopped: the agent goes on watching.
+  const FileDescriptor exited(static_cast<int>(::syscall(SYS_pidfd_open, reader, 0)));
+  pollfd ended{exited.get(), POLLIN, 0};
+  if (reader > 0 && ::poll(&ended, 1, kReadLimit) == 0) {
+    say("the card read did not end within a minute: stopped");
+    ::kill(reader, SIGKILL);
   }
+  int status = 1;
+  return reader > 0 && ::waitpid(reader, &status, 0) == reader && WIFEXITED(status)
+             ? WEXITSTATUS(status)
+             : 1;
 }
 
 void CardWatcher::setContext(SCARDCONTEXT context) {

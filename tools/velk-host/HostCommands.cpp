@@ -6,19 +6,16 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -258,17 +255,15 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
 
 namespace {
 
-// scan()'s job, the history printed at the end only when `showHistory`;
-// `stayed` says, once the card is read, whether it stayed in its reader.
+// scan()'s job, the history printed at the end only when `showHistory`.
 int recordCard(const std::string& module, const std::string& token, const std::string& dcClass,
-               bool login, bool showHistory, const std::function<bool()>& stayed) {
-  static const std::string kTakenOut = "the card was taken out during the read";
+               bool login, bool showHistory) {
   std::vector<TokenCertificate> certificates;
   std::string unfinished;
   try {
     certificates = TokenScanner::scan(module, token, login, unfinished);
   } catch (const std::exception& error) {
-    return failed("nothing recorded: " + (stayed() ? error.what() : kTakenOut));
+    return failed(std::string("nothing recorded: ") + error.what());
   }
   int recorded = 0;
   std::string history;
@@ -290,9 +285,6 @@ int recordCard(const std::string& module, const std::string& token, const std::s
   if (showHistory) {
     std::cout << history;
   }
-  if (!stayed() && unfinished.empty()) {
-    unfinished = kTakenOut;
-  }
   if (!unfinished.empty()) {
     return failed("not all was read, " + std::to_string(recorded) + " recorded: " + unfinished +
                   " (put it in again)");
@@ -308,29 +300,27 @@ int recordCard(const std::string& module, const std::string& token, const std::s
 
 int HostCommands::scan(const std::string& module, const std::string& token,
                        const std::string& dcClass, bool login) {
-  return recordCard(module, token, dcClass, login, true, [] { return true; });
+  return recordCard(module, token, dcClass, login, true);
 }
 
-int HostCommands::watch(std::chrono::seconds remindEvery) {
+int HostCommands::watch(std::chrono::seconds remindEvery, bool readCards) {
   errorPrefix = "velk-host watch: ";
+  std::cout << std::unitbuf;  // what each card did is seen as it happens
+  if (readCards) {
+    return recordCard("", "", "", false, false);
+  }
   // One agent per session: the lock lives in the session's runtime folder.
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");  // NOLINT(concurrency-mt-unsafe)
-  if (runtime == nullptr || *runtime == '\0') {
-    return failed("XDG_RUNTIME_DIR is not set: no session to watch for");
+  const bool session = runtime != nullptr && *runtime != '\0';
+  const std::string path =
+      (session ? std::string(runtime) : "$XDG_RUNTIME_DIR") + "/velk-host-watch.lock";
+  const FileDescriptor lock(session ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)
+                                    : -1);
+  if (!lock.valid() || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    return failed(lock.valid() ? "another agent is running in this session (" + path + ")"
+                               : "cannot open the session lock " + path);
   }
-  const std::string path = std::string(runtime) + "/velk-host-watch.lock";
-  const FileDescriptor lock(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!lock.valid()) {
-    return failed("cannot open the session lock " + path + ": " +
-                  std::generic_category().message(errno));
-  }
-  if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
-    return failed("another agent is running in this session (" + path + ")");
-  }
-  const auto read = [](const std::function<bool()>& stayed) {
-    return recordCard("", "", "", false, false, stayed);
-  };
-  return CardWatcher(read, remindEvery).run();
+  return CardWatcher(remindEvery).run();
 }
 
 int HostCommands::list() { return printHistory(std::cout); }

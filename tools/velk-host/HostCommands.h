@@ -33,11 +33,12 @@ class HostCommands {
 
   // The per-session agent (CardWatcher): records, as scan() does but never
   // logging in, the certificates of each card put in a reader (and of those
-  // in one at the start), and runs `velk-host remind` at the start, after
-  // each card and every `remindEvery`. Returns 1 at once when another agent
-  // holds the session's lock ($XDG_RUNTIME_DIR/velk-host-watch.lock); 0 after
-  // SIGTERM or SIGINT.
-  static int watch(std::chrono::seconds remindEvery);
+  // in one at the start), each time in a child process that runs this with
+  // `readCards`; runs `velk-host remind` at the start, after each card and
+  // every `remindEvery`. Returns 1 at once when another agent holds the
+  // session's lock ($XDG_RUNTIME_DIR/velk-host-watch.lock); 0 after SIGTERM
+  // or SIGINT.
+  static int watch(std::chrono::seconds remindEvery, bool readCards);
 
   // Prints the update-reminder setting and the records of the history, read
   // under the inter-process lock. Changes nothing.

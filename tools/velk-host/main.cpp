@@ -102,6 +102,8 @@ int run(int argc, char** argv) {
       "card and once a day. One per session; SIGTERM stops it.");
   watch->add_option("--remind-every", remindEvery, "seconds between reminders while it runs")
       ->check(CLI::PositiveNumber);
+  bool readCards = false;
+  watch->add_flag("--read-cards", readCards)->group("");  // the agent's child that reads
 
   // Further jobs join here: a subcommand above, its dispatch below.
 
@@ -138,7 +140,7 @@ int run(int argc, char** argv) {
     return HostCommands::remind(ui);
   }
   if (*watch) {
-    return HostCommands::watch(std::chrono::seconds(remindEvery));
+    return HostCommands::watch(std::chrono::seconds(remindEvery), readCards);
   }
   return kUsageError;
 }
