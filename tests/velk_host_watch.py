@@ -64,12 +64,9 @@ class Agent:
             return f.read().splitlines()
 
     def reminders(self):
-        """How many reminders have run: each logs its start."""
-        try:
-            with open(self.home + "/state/velk/logs/update-reminder.log", errors="replace") as f:
-                return f.read().count("VelkUpdateReminderDialog.alert() | *** alert()  START")
-        except FileNotFoundError:
-            return 0
+        """How many reminders have run: each shows the history at its end."""
+        with open(self.home + "/watch.out") as f:
+            return sum(line.startswith("history: ") for line in f)
 
     def records(self):
         """The (class, serial) pairs of the history."""
@@ -111,7 +108,7 @@ def alone(home):
         "velk-host watch: pcscd cannot be reached (Service not available.): waiting for it"], agent.errors()
     # Once it is gone, the session is free again; a day is the default interval.
     agent = Agent(home, env)
-    wait_for(lambda: agent.reminders() == 4, "the reminder at the start")
+    wait_for(lambda: agent.reminders() == 1, "the reminder at the start")
     agent.stop()
     unset = dict(agent.env, XDG_RUNTIME_DIR="")
     refused = subprocess.run([HOST, "watch"], env=unset, capture_output=True, text=True, timeout=5)
