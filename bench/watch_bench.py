@@ -171,3 +171,7 @@ if __name__ == "__main__":
     except pcsc_lab.Skip as reason:
         print(f"skipped: {reason}")
         sys.exit(77)
+    finally:
+        for process in Agent.started:
+            if process.poll() is None:
+                process.kill()
