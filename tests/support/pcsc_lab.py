@@ -266,7 +266,6 @@ class VirtualCard:
         self._piv = piv
         self._pull_after = pull_after
         self._commands = 0
-        self._powered = threading.Event()
         self._socket = None
         self._thread = None
 
@@ -280,7 +279,6 @@ class VirtualCard:
         self.remove()
         self._socket = socket.create_connection(("127.0.0.1", port))
         self._socket.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        self._powered.clear()
         self._thread = threading.Thread(target=self._serve, args=(self._socket,), daemon=True)
         self._thread.start()
 
@@ -294,11 +292,6 @@ class VirtualCard:
             self._socket.close()
             self._socket = None
 
-    def wait_powered(self, timeout=10):
-        """Waits until the reader powers the card on: pcscd has seen the insertion."""
-        if not self._powered.wait(timeout):
-            raise TimeoutError("the reader did not power the card on")
-
     def _serve(self, sock):
         selected, pending, answered = False, b"", 0
         try:
@@ -307,8 +300,6 @@ class VirtualCard:
                 if message is None:
                     return
                 if len(message) == 1:  # control: 0 power off, 1 power on, 2 reset, 4 ATR
-                    if message[0] == 1:
-                        self._powered.set()
                     if message[0] in (0, 1, 2):
                         selected = False
                     if message[0] == 4:
