@@ -371,10 +371,15 @@ TEST(VelkHostTest, ScansTheCardsTokensAndRecordsEachEndEntityCertificateByItsUsa
   tokens.add("card");
   fails({"scan", "--token", "other"}, "no token labelled 'other' present");
 
-  tokens.write("card", "auth", madeWith(0x0A, 100, "", "clientAuth"));
+  const velktest::MadeCertificate auth = madeWith(0x0A, 100, "", "clientAuth");
+  tokens.write("card", "auth", auth);
   tokens.write("card", "sign", madeWith(0x0B, 200, "digitalSignature,nonRepudiation"));
   tokens.write("card", "issuer", madeWith(0x0C, 900, "keyCertSign,cRLSign", "", true));
   tokens.write("card", "other", madeWith(0x0D, 300, "keyEncipherment", "serverAuth"));
+  // The same certificate on a second token (as when two modules show one
+  // card) is recorded and reported once.
+  tokens.add("copy");
+  tokens.write("copy", "auth", auth);
   const std::vector<std::string> expected = {"A,0A," + dayIn(100), "S,0B," + dayIn(200)};
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"scan"}, {"scan", "--module", kSoftHsm, "--token", "card"}}) {
@@ -385,6 +390,7 @@ TEST(VelkHostTest, ScansTheCardsTokensAndRecordsEachEndEntityCertificateByItsUsa
                            " (token 'card', object 'auth')\n"),
               std::string::npos)
         << run.out;
+    EXPECT_EQ(run.out.find("serial 0A,"), run.out.rfind("serial 0A,")) << run.out;
     EXPECT_NE(run.out.find("skipped: a CA certificate (token 'card', object 'issuer')"),
               std::string::npos)
         << run.out;
@@ -403,7 +409,7 @@ TEST(VelkHostTest, ScansTheCardsTokensAndRecordsEachEndEntityCertificateByItsUsa
   tokens.add("private");
   tokens.write("private", "hidden", madeWith(0x0E, 50, "digitalSignature"), true);
   std::filesystem::remove_all(home.root() + "/data");
-  fails({"scan", "--token", "private"}, "(try --login)");
+  fails({"scan", "--token", "private"}, "(velk-host scan --login records them)");
   fails({"scan", "--token", "private", "--login"}, "not tried again", "1111\n");
   fails({"scan", "--token", "private", "--login"}, "no PIN given", "");
   HostRun run =

@@ -1,20 +1,25 @@
 #include "HostCommands.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "CardWatcher.h"
 #include "CertificateFile.h"
 #include "CertificateUsage.h"
 #include "TokenScanner.h"
@@ -36,8 +41,11 @@ namespace {
 
 using Controller = VelkCertificateHistoryFileController;
 
+// How each line on standard error starts: the agent names itself.
+std::string_view errorPrefix = "velk-host: ";
+
 int failed(const std::string& message) {
-  std::cerr << "velk-host: " << message << '\n';
+  std::cerr << errorPrefix << message << '\n';
   return 1;
 }
 
@@ -245,11 +253,15 @@ int HostCommands::record(const std::string& dcClass, const std::string& path) {
   return status == 0 ? 0 : 1;
 }
 
-int HostCommands::scan(const std::string& module, const std::string& token,
-                       const std::string& dcClass, bool login) {
+namespace {
+
+// scan()'s job, the history printed at the end only when `showHistory`.
+int recordCard(const std::string& module, const std::string& token, const std::string& dcClass,
+               bool login, bool showHistory) {
   std::vector<TokenCertificate> certificates;
+  std::string unfinished;
   try {
-    certificates = TokenScanner::scan(module, token, login);
+    certificates = TokenScanner::scan(module, token, login, unfinished);
   } catch (const std::exception& error) {
     return failed(std::string("nothing recorded: ") + error.what());
   }
@@ -270,12 +282,45 @@ int HostCommands::scan(const std::string& module, const std::string& token,
     }
     recorded += status == 0 ? 1 : 0;
   }
+  if (showHistory) {
+    std::cout << history;
+  }
+  if (!unfinished.empty()) {
+    return failed("not all was read, " + std::to_string(recorded) + " recorded: " + unfinished +
+                  " (put it in again)");
+  }
   if (recorded == 0) {
     return failed("nothing recorded: none of the " + std::to_string(certificates.size()) +
                   " certificates on the tokens was recorded");
   }
-  std::cout << history;
   return 0;
+}
+
+}  // namespace
+
+int HostCommands::scan(const std::string& module, const std::string& token,
+                       const std::string& dcClass, bool login) {
+  return recordCard(module, token, dcClass, login, true);
+}
+
+int HostCommands::watch(std::chrono::seconds remindEvery, bool readCards) {
+  errorPrefix = "velk-host watch: ";
+  std::cout << std::unitbuf;  // what each card did is seen as it happens
+  if (readCards) {
+    return recordCard("", "", "", false, false);
+  }
+  // One agent per session: the lock lives in the session's runtime folder.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");  // NOLINT(concurrency-mt-unsafe)
+  const bool session = runtime != nullptr && *runtime != '\0';
+  const std::string path =
+      (session ? std::string(runtime) : "$XDG_RUNTIME_DIR") + "/velk-host-watch.lock";
+  const FileDescriptor lock(session ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)
+                                    : -1);
+  if (!lock.valid() || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    return failed(lock.valid() ? "another agent is running in this session (" + path + ")"
+                               : "cannot open the session lock " + path);
+  }
+  return CardWatcher(remindEvery).run();
 }
 
 int HostCommands::list() { return printHistory(std::cout); }

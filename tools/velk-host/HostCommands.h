@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 // The jobs velk-host runs for a person, each on the history of the current
@@ -25,9 +26,19 @@ class HostCommands {
   // empty; prints a line for each, skipped ones with the reason, then the
   // history. Returns 0 when at least one was recorded; 1 after a line on
   // standard error otherwise, having written nothing when the tokens cannot
-  // be read or the history is locked.
+  // be read or the history is locked. A read cut short records what was
+  // read whole, then returns 1 after a line saying not all was read.
   static int scan(const std::string& module, const std::string& token, const std::string& dcClass,
                   bool login);
+
+  // The per-session agent (CardWatcher): records, as scan() does but never
+  // logging in, the certificates of each card put in a reader (and of those
+  // in one at the start), each time in a child process that runs this with
+  // `readCards`; runs `velk-host remind` at the start, after each card and
+  // every `remindEvery`. Returns 1 at once when another agent holds the
+  // session's lock ($XDG_RUNTIME_DIR/velk-host-watch.lock); 0 after SIGTERM
+  // or SIGINT.
+  static int watch(std::chrono::seconds remindEvery, bool readCards);
 
   // Prints the update-reminder setting and the records of the history, read
   // under the inter-process lock. Changes nothing.

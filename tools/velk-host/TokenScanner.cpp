@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <memory>
@@ -27,6 +28,23 @@ struct FinalizeModule {
 };
 
 std::runtime_error failure(const std::string& message) { return std::runtime_error(message); }
+
+// A read cut short: what was read whole before it may still be recorded.
+struct ReadError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Throws the ReadError of `result`, unless it is CKR_OK, while reading `token`.
+void check(CK_RV result, const std::string& token) {
+  if (result == CKR_DEVICE_REMOVED || result == CKR_TOKEN_NOT_PRESENT ||
+      result == CKR_SESSION_CLOSED || result == CKR_SESSION_HANDLE_INVALID ||
+      result == CKR_DEVICE_ERROR) {
+    throw ReadError("the card of token '" + token + "' was removed during the read");
+  }
+  if (result != CKR_OK) {
+    throw ReadError("cannot read token '" + token + "': " + p11_kit_strerror(result));
+  }
+}
 
 // What p11-kit last said went wrong.
 std::string lastMessage() {
@@ -72,17 +90,20 @@ void logIn(CK_FUNCTION_LIST* module, CK_SESSION_HANDLE session, const std::strin
   }
 }
 
-// The value of the attribute `type` of `object`; empty when it has none.
+// The value of the attribute `type` of `object` of `token`; empty when it has
+// none.
 std::string attribute(CK_FUNCTION_LIST* module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                      CK_ATTRIBUTE_TYPE type) {
+                      CK_ATTRIBUTE_TYPE type, const std::string& token) {
   CK_ATTRIBUTE asked{type, nullptr, 0};
-  if (module->C_GetAttributeValue(session, object, &asked, 1) != CKR_OK ||
+  CK_RV result = module->C_GetAttributeValue(session, object, &asked, 1);
+  if (result == CKR_ATTRIBUTE_TYPE_INVALID || result == CKR_ATTRIBUTE_SENSITIVE ||
       asked.ulValueLen == CK_UNAVAILABLE_INFORMATION) {
     return {};
   }
-  std::string value(asked.ulValueLen, '\0');
+  std::string value(result == CKR_OK ? asked.ulValueLen : 0, '\0');
   asked.pValue = value.data();
-  return module->C_GetAttributeValue(session, object, &asked, 1) == CKR_OK ? value : std::string();
+  check(result == CKR_OK ? module->C_GetAttributeValue(session, object, &asked, 1) : result, token);
+  return value;
 }
 
 // The certificate objects the session shows.
@@ -92,43 +113,48 @@ void readCertificates(CK_FUNCTION_LIST* module, CK_SESSION_HANDLE session, const
   CK_CERTIFICATE_TYPE type = CKC_X_509;
   std::array<CK_ATTRIBUTE, 2> wanted{
       {{CKA_CLASS, &objectClass, sizeof objectClass}, {CKA_CERTIFICATE_TYPE, &type, sizeof type}}};
-  if (module->C_FindObjectsInit(session, wanted.data(), wanted.size()) != CKR_OK) {
-    throw failure("cannot search token '" + token + "' for certificates");
-  }
+  check(module->C_FindObjectsInit(session, wanted.data(), wanted.size()), token);
   std::vector<CK_OBJECT_HANDLE> objects;
   std::array<CK_OBJECT_HANDLE, 16> batch{};
-  CK_ULONG count = 0;
-  while (module->C_FindObjects(session, batch.data(), batch.size(), &count) == CKR_OK &&
-         count > 0) {
+  CK_RV result = CKR_OK;
+  for (CK_ULONG count = batch.size(); result == CKR_OK && count > 0;) {
+    count = 0;
+    result = module->C_FindObjects(session, batch.data(), batch.size(), &count);
     objects.insert(objects.end(), batch.begin(), batch.begin() + static_cast<long>(count));
   }
   module->C_FindObjectsFinal(session);
+  check(result, token);
   for (const CK_OBJECT_HANDLE object : objects) {
-    const std::string value = attribute(module, session, object, CKA_VALUE);
-    if (!value.empty()) {
-      found.push_back({token, attribute(module, session, object, CKA_LABEL),
-                       std::vector<std::int8_t>(value.begin(), value.end())});
+    const std::string value = attribute(module, session, object, CKA_VALUE, token);
+    const std::vector<std::int8_t> der(value.begin(), value.end());
+    const auto same = [&der](const TokenCertificate& other) { return other.der == der; };
+    // Two modules may show the same card (OpenSC registers two).
+    if (!der.empty() && std::none_of(found.begin(), found.end(), same)) {
+      found.push_back({token, attribute(module, session, object, CKA_LABEL, token), der});
     }
   }
 }
 
 // The certificates of the wanted tokens of `module`; `tokens` counts the
-// tokens looked at, `hidden` names one that needs a login to show them.
+// tokens looked at, `unknown` the cards no module recognises, `hidden` names
+// a token that needs a login to show them.
 void scanModule(CK_FUNCTION_LIST* module, const std::string& wantedToken, bool login,
-                std::vector<TokenCertificate>& found, int& tokens, std::string& hidden) {
+                std::vector<TokenCertificate>& found, int& tokens, int& unknown,
+                std::string& hidden) {
   CK_ULONG count = 0;
-  if (module->C_GetSlotList(CK_TRUE, nullptr, &count) != CKR_OK) {
+  if (module->C_GetSlotList(CK_FALSE, nullptr, &count) != CKR_OK) {
     return;  // a module without a reader or its service
   }
   std::vector<CK_SLOT_ID> slots(count);
-  if (module->C_GetSlotList(CK_TRUE, slots.data(), &count) != CKR_OK) {
+  if (module->C_GetSlotList(CK_FALSE, slots.data(), &count) != CKR_OK) {
     return;
   }
   slots.resize(count);
   for (const CK_SLOT_ID slot : slots) {
     CK_TOKEN_INFO info{};
-    if (module->C_GetTokenInfo(slot, &info) != CKR_OK ||
-        (info.flags & CKF_TOKEN_INITIALIZED) == 0) {
+    const CK_RV result = module->C_GetTokenInfo(slot, &info);
+    unknown += result == CKR_TOKEN_NOT_RECOGNIZED ? 1 : 0;
+    if (result != CKR_OK || (info.flags & CKF_TOKEN_INITIALIZED) == 0) {
       continue;
     }
     const std::string token = fromPadded(info.label, sizeof info.label);
@@ -137,9 +163,7 @@ void scanModule(CK_FUNCTION_LIST* module, const std::string& wantedToken, bool l
     }
     ++tokens;
     CK_SESSION_HANDLE handle = 0;
-    if (module->C_OpenSession(slot, CKF_SERIAL_SESSION, nullptr, nullptr, &handle) != CKR_OK) {
-      throw failure("cannot open a session on token '" + token + "'");
-    }
+    check(module->C_OpenSession(slot, CKF_SERIAL_SESSION, nullptr, nullptr, &handle), token);
     const auto close = [module](const CK_SESSION_HANDLE* open) { module->C_CloseSession(*open); };
     const std::unique_ptr<CK_SESSION_HANDLE, decltype(close)> session(&handle, close);
     if (login) {
@@ -147,6 +171,9 @@ void scanModule(CK_FUNCTION_LIST* module, const std::string& wantedToken, bool l
     }
     const std::size_t before = found.size();
     readCertificates(module, handle, token, found);
+    // A module may leave out what it could not read: the card still there
+    // says that the read was whole.
+    check(module->C_GetTokenInfo(slot, &info), token);
     if (found.size() == before && !login && (info.flags & CKF_LOGIN_REQUIRED) != 0) {
       hidden = token;
     }
@@ -156,7 +183,8 @@ void scanModule(CK_FUNCTION_LIST* module, const std::string& wantedToken, bool l
 }  // namespace
 
 std::vector<TokenCertificate> TokenScanner::scan(const std::string& module,
-                                                 const std::string& token, bool login) {
+                                                 const std::string& token, bool login,
+                                                 std::string& unfinished) {
   // Declared in this order, so that the one module is finalized before it is
   // released.
   std::unique_ptr<CK_FUNCTION_LIST*, ReleaseModules> registered;
@@ -164,7 +192,7 @@ std::vector<TokenCertificate> TokenScanner::scan(const std::string& module,
   std::unique_ptr<CK_FUNCTION_LIST, FinalizeModule> initialized;
   std::vector<CK_FUNCTION_LIST*> modules;
   if (module.empty()) {
-    registered.reset(p11_kit_modules_load_and_initialize(0));
+    registered.reset(p11_kit_modules_load_and_initialize(P11_KIT_MODULE_UNMANAGED));
     if (!registered) {
       throw failure("cannot load the PKCS#11 modules p11-kit registers: " + lastMessage());
     }
@@ -174,7 +202,7 @@ std::vector<TokenCertificate> TokenScanner::scan(const std::string& module,
       }
     }
   } else {
-    loaded.reset(p11_kit_module_load(module.c_str(), 0));
+    loaded.reset(p11_kit_module_load(module.c_str(), P11_KIT_MODULE_UNMANAGED));
     const CK_RV result = loaded ? p11_kit_module_initialize(loaded.get()) : CKR_GENERAL_ERROR;
     if (result != CKR_OK) {
       throw failure("cannot load the PKCS#11 module " + module + ": " +
@@ -186,11 +214,22 @@ std::vector<TokenCertificate> TokenScanner::scan(const std::string& module,
 
   std::vector<TokenCertificate> found;
   int tokens = 0;
+  int unknown = 0;
   std::string hidden;
-  for (CK_FUNCTION_LIST* each : modules) {
-    scanModule(each, token, login, found, tokens, hidden);
+  try {
+    for (CK_FUNCTION_LIST* each : modules) {
+      scanModule(each, token, login, found, tokens, unknown, hidden);
+    }
+  } catch (const ReadError& error) {
+    if (found.empty()) {
+      throw;
+    }
+    unfinished = error.what();
   }
   const std::string named = token.empty() ? "" : " labelled '" + token + "'";
+  if (tokens == 0 && unknown > 0) {
+    throw failure("the card in the reader is one that no PKCS#11 module recognises");
+  }
   if (tokens == 0) {
     throw failure("no token" + named + " present: is the card in its reader?");
   }
@@ -199,7 +238,7 @@ std::vector<TokenCertificate> TokenScanner::scan(const std::string& module,
                                        (tokens == 1 ? " holds" : " hold") + " no certificates"
                                  : "token '" + hidden +
                                        "' shows no certificates without a login "
-                                       "(try --login)");
+                                       "(velk-host scan --login records them)");
   }
   return found;
 }

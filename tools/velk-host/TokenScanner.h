@@ -24,9 +24,13 @@ class TokenScanner {
   // `token` unless it is empty. With `login`, each token is logged in to
   // first with a PIN read from the terminal without echo, or one line of
   // standard input when that is not a terminal; the PIN is tried once and
-  // forgotten. Throws std::runtime_error with a one-line message when no
-  // module loads, no token is present, a login fails or the tokens hold no
-  // certificate.
+  // forgotten. A certificate two modules both show is returned once. When
+  // the read is cut short (the card removed, an error reading an object)
+  // after some certificates were read whole, those are returned and
+  // `unfinished` says why not all was read. Throws std::runtime_error with a
+  // one-line message when no module loads, no token is present, the card is
+  // one no module recognises, a login fails, the read fails before any
+  // certificate was read or the tokens hold no certificate.
   static std::vector<TokenCertificate> scan(const std::string& module, const std::string& token,
-                                            bool login);
+                                            bool login, std::string& unfinished);
 };

@@ -8,6 +8,8 @@
 //   velk-host reminder on|off           set the update-reminder setting
 //   velk-host remind [--ui auto|desktop|terminal|text]
 //                                       run the reminder, then show the history
+//   velk-host watch [--remind-every SECONDS]
+//                                       record each card put in a reader, remind
 //
 // Exit status: 0 when the job was done, 1 when it failed, 2 for bad
 // arguments; every failure is one line on standard error.
@@ -15,6 +17,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -91,6 +94,17 @@ int run(int argc, char** argv) {
                    "else no window, and the history stays as it is")
       ->check(CLI::IsMember({"auto", "desktop", "terminal", "text"}));
 
+  int remindEvery = 24 * 60 * 60;
+  CLI::App* watch = app.add_subcommand(
+      "watch",
+      "The per-session agent the login item starts: records the certificates of each card put in "
+      "a reader (as scan does, never logging in) and runs the reminder at the start, after each "
+      "card and once a day. One per session; SIGTERM stops it.");
+  watch->add_option("--remind-every", remindEvery, "seconds between reminders while it runs")
+      ->check(CLI::PositiveNumber);
+  bool readCards = false;
+  watch->add_flag("--read-cards", readCards)->group("");  // the agent's child that reads
+
   // Further jobs join here: a subcommand above, its dispatch below.
 
   // A first word that names no subcommand is named in the error (the parser
@@ -124,6 +138,9 @@ int run(int argc, char** argv) {
   }
   if (*remind) {
     return HostCommands::remind(ui);
+  }
+  if (*watch) {
+    return HostCommands::watch(std::chrono::seconds(remindEvery), readCards);
   }
   return kUsageError;
 }
