@@ -386,8 +386,8 @@ TEST(VelkHostTest, ScansTheCardsTokensAndRecordsEachEndEntityCertificateByItsUsa
     std::filesystem::remove_all(home.root() + "/data");
     const HostRun run = runVelkHost(files, args);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("recorded: class A, serial 0A, expires " + dayIn(100) +
-                           " (token 'card', object 'auth')\n"),
+    // Either token's copy, whichever the module lists first.
+    EXPECT_NE(run.out.find("recorded: class A, serial 0A, expires " + dayIn(100) + " (token '"),
               std::string::npos)
         << run.out;
     EXPECT_EQ(run.out.find("serial 0A,"), run.out.rfind("serial 0A,")) << run.out;
