@@ -50,7 +50,10 @@ void LogSink::follow() {
     return;
   }
   path_ = path;
-  VelkFileUtility::createPrivateDirectories(std::filesystem::path(path_).parent_path());
+  if (VelkFileUtility::createPrivateDirectories(std::filesystem::path(path_).parent_path())) {
+    fd_.reset();
+    return;
+  }
   fd_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
   struct stat info = {};
   if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
