@@ -138,8 +138,8 @@ void FloorLog::write(const std::vector<std::string>& lines) {
 void FloorLog::keepBelowRotation() const {
   // Both files are looked at, so that both take the same time stamp work at
   // their next write (a file whose times were read gets fine-grained ones).
-  struct stat info {};
-  struct stat floorInfo {};
+  struct stat info = {};
+  struct stat floorInfo = {};
   ::fstat(fd.get(), &floorInfo);
   if (::stat(reminderLog().c_str(), &info) == 0 && info.st_size > kLogRoom &&
       (::truncate(reminderLog().c_str(), 0) != 0 || ::ftruncate(fd.get(), 0) != 0)) {
@@ -155,7 +155,7 @@ FloorLock::FloorLock(const std::string& path)
 FloorLock::~FloorLock() { ::flock(fd.get(), LOCK_UN); }
 
 void statFloor(const std::string& path) {
-  struct stat info {};
+  struct stat info = {};
   ::stat(path.c_str(), &info);
 }
 

@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,7 @@
 
 #include "CertificateFactory.h"
 #include "FuzzSupport.h"
+#include "VelkCommon/VelkException.h"
 #include "VelkCommon/VelkHexUtility.h"
 #include "VelkCommon/VelkLog.h"
 #include "VelkUpdateReminder/VelkCertificateHistoryFileController.h"
@@ -73,18 +75,25 @@ std::vector<std::pair<std::string, CertificateOptions>> certificateShapes() {
   return shapes;
 }
 
-// The record a recording builds from `der`, or nullptr when it yields none.
+// The record a recording builds from `der`, or nullptr when it yields none
+// (also when the certificate does not decode, as some malformed times do not
+// with newer OpenSSL versions).
 std::shared_ptr<VelkCertificateHistoryInfo> recordOf(const std::vector<std::int8_t>& der,
                                                      const std::string& dcClass,
                                                      const foundation::DateComponents& openTime) {
-  const VelkX509Certificate parsed(der);
-  if (!parsed.getNotAfter() || !parsed.getSerialNumber()) {
+  std::optional<VelkX509Certificate> parsed;
+  try {
+    parsed.emplace(der);
+  } catch (const VelkException&) {
+    return nullptr;
+  }
+  if (!parsed->getNotAfter() || !parsed->getSerialNumber()) {
     return nullptr;
   }
   auto info = std::make_shared<VelkCertificateHistoryInfo>();
   info->setDcClass(dcClass);
-  info->setNotAfter(*parsed.getNotAfter());
-  info->setSerialNumber(VelkHexUtility::toHexString(*parsed.getSerialNumber()));
+  info->setNotAfter(*parsed->getNotAfter());
+  info->setSerialNumber(VelkHexUtility::toHexString(*parsed->getSerialNumber()));
   info->setOpenTime(openTime);
   return info->selfCheck() ? info : nullptr;
 }

@@ -71,11 +71,11 @@ TEST_F(VelkCertificateHistoryTest, HistoryReadsAndSavesToTheSameBytesInPlace) {
   text += "A,\xE8\xA8\xBC\xE6\x98\x8E,2027-01-31,2025-03-09 14:05:00\n";
   ASSERT_TRUE(read(text, 12));
   EXPECT_EQ(serials().size(), 12U);
-  struct stat before {};
+  struct stat before = {};
   ASSERT_EQ(::stat(home.historyFile().c_str(), &before), 0);
   ASSERT_TRUE(controller.saveFile());
   EXPECT_EQ(readFileBytes(home.historyFile()), text);
-  struct stat after {};
+  struct stat after = {};
   ASSERT_EQ(::stat(home.historyFile().c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino) << "the file was replaced, not rewritten";
 

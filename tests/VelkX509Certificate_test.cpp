@@ -114,12 +114,19 @@ TEST(VelkX509CertificateTest, NotAfterIsExactInBothTimeEncodings) {
   }
 }
 
+// An expiry that is no time never yields a date: OpenSSL 3.0 decodes such a
+// certificate and only its time is unreadable; later versions refuse some of
+// them as a whole.
 TEST(VelkX509CertificateTest, UnreadableTimeTextGivesNoNotAfter) {
   for (const std::string text : {"20501332000000Z", "2050", "abcdefghijklmnZ"}) {
     CertificateOptions options;
     options.rawNotAfter = text;
     options.serial = {0x42};
-    const VelkX509Certificate certificate(CertificateFactory::make(options).der);
+    const Bytes der = CertificateFactory::make(options).der;
+    if (refused(der)) {
+      continue;
+    }
+    const VelkX509Certificate certificate(der);
     EXPECT_EQ(certificate.getNotAfter(), std::nullopt) << text;
     EXPECT_EQ(certificate.getSerialNumber(), signedBytes({0x42})) << text;
   }

@@ -250,7 +250,7 @@ TEST(FaultInjectionTest, HugeSparseHistoryIsRefusedUnreadByBothEntryPoints) {
     const FileDescriptor file(::open(home.historyFile().c_str(), O_WRONLY | O_CREAT, 0644));
     ASSERT_EQ(::ftruncate(file.get(), kSize), 0);
   }
-  struct stat before {};
+  struct stat before = {};
   ASSERT_EQ(::stat(home.historyFile().c_str(), &before), 0);
   const std::array<std::function<void()>, 2> entryPoints = {
       [] { VelkCertificateHistorySave::saveFile("A", certificate(0x60, 400)); },
@@ -267,7 +267,7 @@ TEST(FaultInjectionTest, HugeSparseHistoryIsRefusedUnreadByBothEntryPoints) {
                                                         "readFile(varidReadRowCount:)", message)));
     }
     EXPECT_TRUE(lockIsFree(home.lockFile()));
-    struct stat after {};
+    struct stat after = {};
     ASSERT_EQ(::stat(home.historyFile().c_str(), &after), 0);
     EXPECT_EQ(after.st_size, kSize);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);

@@ -47,18 +47,20 @@ WAYLAND_DEBUG=client "$host" remind --ui auto >"$work/out" 2>"$work/err" &
 pid=$!
 pids+=("$pid")
 title='証明書の有効期限のお知らせ'
+# WAYLAND_DEBUG names an object "interface@id", or "interface#id" from libwayland 1.23 on.
+toplevel='xdg_toplevel[@#][0-9]*'
 for _ in $(seq 300); do
-  grep -q "xdg_toplevel@[0-9]*\.set_title(\"$title\")" "$work/err" && break
+  grep -q "$toplevel\.set_title(\"$title\")" "$work/err" && break
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-if ! grep -q "xdg_toplevel@[0-9]*\.set_title(\"$title\")" "$work/err"; then
+if ! grep -q "$toplevel\.set_title(\"$title\")" "$work/err"; then
   echo "FAIL: no Wayland window titled $title" >&2
   grep -v '^\[' "$work/err" >&2 || true
   exit 1
 fi
 # The desktop matches the window to the login item by its application id.
-if ! grep -q 'xdg_toplevel@[0-9]*\.set_app_id("velk-host-remind")' "$work/err"; then
+if ! grep -q "$toplevel\.set_app_id(\"velk-host-remind\")" "$work/err"; then
   echo "FAIL: the window's application id is not velk-host-remind" >&2
   grep -o 'set_app_id([^)]*)' "$work/err" >&2 || true
   exit 1

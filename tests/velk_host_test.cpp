@@ -229,7 +229,7 @@ TEST(VelkHostTest, RecordsListsSetsTheReminderAndRemindsWhereSomeoneSeesIt) {
 
 // The mode bits of `path` (0755 and the like); -1 when it does not exist.
 int modeOf(const std::string& path) {
-  struct stat info {};
+  struct stat info = {};
   return ::stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
 

@@ -8,7 +8,7 @@ namespace velktest {
 
 namespace {
 
-void apply(const std::string& name, const std::optional<std::string>& value) {
+void setOrUnset(const std::string& name, const std::optional<std::string>& value) {
   // NOLINTBEGIN(concurrency-mt-unsafe): tests change the environment on one thread
   if (value) {
     ::setenv(name.c_str(), value->c_str(), 1);
@@ -28,9 +28,9 @@ ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
   if (const char* old = std::getenv(name_.c_str())) {  // NOLINT(concurrency-mt-unsafe)
     previous_ = old;
   }
-  apply(name_, value);
+  setOrUnset(name_, value);
 }
 
-ScopedEnv::~ScopedEnv() { apply(name_, previous_); }
+ScopedEnv::~ScopedEnv() { setOrUnset(name_, previous_); }
 
 }  // namespace velktest

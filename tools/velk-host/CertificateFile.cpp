@@ -30,7 +30,7 @@ std::string readAll(const std::string& path) {
     return failure(path, "larger than " + std::to_string(CertificateFile::kLargestFile) +
                              " bytes, which no certificate is");
   };
-  struct stat info {};
+  struct stat info = {};
   if (file.valid() && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) &&
       static_cast<std::size_t>(info.st_size) > CertificateFile::kLargestFile) {
     throw tooLarge();

@@ -98,8 +98,8 @@ class LogWatch {
   std::string message(const std::string& origin, const std::string& start) const {
     std::string text = readFrom(file_.get(), end_);
     const FileDescriptor now(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat before {};
-    struct stat after {};
+    struct stat before = {};
+    struct stat after = {};
     if (::fstat(now.get(), &after) == 0 &&
         (::fstat(file_.get(), &before) != 0 || before.st_ino != after.st_ino)) {
       text += readFrom(now.get(), 0);
@@ -368,7 +368,7 @@ void HostCommands::warnAboutOpenPermissions() {
   for (const auto& [path, privateMode] :
        {std::pair(folder.toString(), "700"),
         std::pair(folder.append("velk.dc_list", false).toString(), "600")}) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(path.c_str(), &info) != 0) {
       continue;
     }

@@ -29,12 +29,13 @@ struct CertificateOptions {
   // When set, written as the notAfter's content octets as they are, with the
   // tag of notAfterEncoding (GeneralizedTime for kRfc5280), in place of
   // notAfter: for certificates whose notAfter is not a valid time.
-  std::optional<std::string> rawNotAfter;
+  std::optional<std::string> rawNotAfter = std::nullopt;
   // Extensions in OpenSSL's configuration syntax, none when empty:
   // keyUsage ("digitalSignature,nonRepudiation") and extendedKeyUsage
-  // ("clientAuth").
-  std::string keyUsage;
-  std::string extendedKeyUsage;
+  // ("clientAuth"). The initialisers let designated initialisers leave them
+  // out (clang warns otherwise).
+  std::string keyUsage{};          // NOLINT(readability-redundant-member-init)
+  std::string extendedKeyUsage{};  // NOLINT(readability-redundant-member-init)
   // Adds the critical basicConstraints "CA:TRUE".
   bool authority = false;
 };

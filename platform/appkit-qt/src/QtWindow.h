@@ -25,10 +25,12 @@ struct QtWindowInput {
   enum class Kind { KeyPress, ButtonClick, CloseButton };
   Kind kind = Kind::KeyPress;
   appkit::EventModifierFlags modifierFlags = 0;
+  // The initialisers of key and button let designated initialisers leave
+  // them out (clang warns otherwise).
   // KeyPress: one character, or " ", "\r", "\t", "\x1b".
-  std::string key{};
+  std::string key{};  // NOLINT(readability-redundant-member-init)
   // ButtonClick: the button clicked.
-  std::weak_ptr<appkit::Button> button{};
+  std::weak_ptr<appkit::Button> button{};  // NOLINT(readability-redundant-member-init)
 };
 
 // The Qt dialog that shows one appkit window: its title and content size, its

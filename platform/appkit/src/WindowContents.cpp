@@ -84,6 +84,7 @@ WindowContents WindowContents::of(Window& window) {
 
 std::vector<int> WindowContents::columnWidths() const {
   std::vector<int> widths;
+  widths.reserve(columns.size());
   for (const auto& column : columns) {
     widths.push_back(displayWidth(column));
   }

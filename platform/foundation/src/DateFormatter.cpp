@@ -13,9 +13,10 @@ namespace {
 
 // One numeric field of a pattern and the separator that precedes it.
 struct Field {
+  using Member = std::optional<int> DateComponents::*;
   char separator;  // '\0' for the first field
   std::size_t maxDigits;
-  std::optional<int> DateComponents::*member;
+  Member member;
 };
 
 constexpr std::array<Field, 6> kFields = {{

@@ -50,9 +50,12 @@ void LogSink::follow() {
     return;
   }
   path_ = path;
-  VelkFileUtility::createPrivateDirectories(std::filesystem::path(path_).parent_path());
+  if (VelkFileUtility::createPrivateDirectories(std::filesystem::path(path_).parent_path())) {
+    fd_.reset();
+    return;
+  }
   fd_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-  struct stat info {};
+  struct stat info = {};
   if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     fd_.reset();
     return;
@@ -63,7 +66,7 @@ void LogSink::follow() {
 
 void LogSink::check() {
   linesSinceCheck_ = 0;
-  struct stat info {};
+  struct stat info = {};
   const auto stillOpen = [&] { return ::stat(path_.c_str(), &info) == 0 && info.st_ino == inode_; };
   if (stillOpen()) {
     if (info.st_size < kRotateSize) {

@@ -23,7 +23,7 @@ std::error_code VelkFileUtility::createPrivateDirectories(const std::string& pat
       break;
     }
   }
-  struct stat info {};
+  struct stat info = {};
   if (::stat(path.c_str(), &info) != 0) {
     return {errno, std::generic_category()};
   }

@@ -67,7 +67,9 @@ class VELKAPPKIT_EXPORT Class {
   // and the setter "set<Name>:", which keeps a V and clears the outlet for
   // anything else.
   template <class T, class V>
-  static void outlet(Methods& methods, const std::string& name, std::weak_ptr<V> T::*member) {
+  using Outlet = std::weak_ptr<V> T::*;
+  template <class T, class V>
+  static void outlet(Methods& methods, const std::string& name, Outlet<T, V> member) {
     methods[name] = [member](Object& receiver, const std::any&) -> std::any {
       return std::shared_ptr<Object>((dynamic_cast<T&>(receiver).*member).lock());
     };
