@@ -55,9 +55,8 @@ void Window::makeKeyAndOrderFront() {
     contentViewController_->viewWillAppear();
     visible_ = true;
     application.keyWindow_ = sharedAs<Window>();
-    if (EventBackend* backend = application.eventBackend()) {
-      backend->displayWindow(*this);
-    }
+    application.windowShown_ =
+        application.backend_ != nullptr && application.backend_->displayWindow(*this);
     contentViewController_->viewDidAppear();
   }
   application.keyWindow_ = sharedAs<Window>();
@@ -73,15 +72,15 @@ void Window::orderOut() {
   if (application.keyWindow_.lock().get() == this) {
     application.keyWindow_.reset();
   }
-  if (EventBackend* backend = application.eventBackend()) {
-    backend->windowDidOrderOut(*this);
+  if (application.backend_ != nullptr) {
+    application.backend_->windowDidOrderOut(*this);
   }
 }
 
 void Window::close() {
   if (auto delegate = delegate_.lock()) {
     delegate->performSelector("windowWillClose:",
-                              Notification(std::string(WillCloseNotification), sharedAs<Window>()));
+                              Notification{std::string(WillCloseNotification), sharedAs<Window>()});
   }
   orderOut();
 }

@@ -30,8 +30,9 @@ class VELKAPPKIT_EXPORT TableView : public View {
   const std::vector<std::shared_ptr<TableColumn>>& tableColumns() const { return columns_; }
   void addTableColumn(const std::shared_ptr<TableColumn>& column) { columns_.push_back(column); }
 
-  // The delegate and the data source, held weakly.
-  void setDelegate(const std::shared_ptr<Object>& delegate) { delegate_ = delegate; }
+  // The table asks its delegate nothing, so it keeps none.
+  void setDelegate(const std::shared_ptr<Object>& /*delegate*/) {}
+  // Held weakly.
   void setDataSource(const std::shared_ptr<Object>& dataSource) { dataSource_ = dataSource; }
 
   // The data source's row count; 0 without a data source that gives one.
@@ -43,7 +44,6 @@ class VELKAPPKIT_EXPORT TableView : public View {
 
  private:
   std::vector<std::shared_ptr<TableColumn>> columns_;
-  std::weak_ptr<Object> delegate_;
   std::weak_ptr<Object> dataSource_;
 };
 

@@ -35,8 +35,9 @@ class VELKAPPKIT_EXPORT View : public Object {
   // Adds `view`, which has no superview yet, as the last subview.
   void addSubview(const std::shared_ptr<View>& view);
 
-  // The view that keyboard focus moves to from this one.
-  void setNextKeyView(const std::shared_ptr<View>& view) { nextKeyView_ = view; }
+  // The view that keyboard focus moves to from this one. Kept nowhere: the
+  // backends that move the focus (Tab on the desktop) follow their own order.
+  void setNextKeyView(const std::shared_ptr<View>& /*view*/) {}
 
   // What assistive technology calls the view; "" when the storyboard gave
   // it no name.
@@ -58,7 +59,6 @@ class VELKAPPKIT_EXPORT View : public Object {
   std::string accessibilityLabel_;
   std::weak_ptr<View> superview_;
   std::vector<std::shared_ptr<View>> subviews_;
-  std::weak_ptr<View> nextKeyView_;
   std::weak_ptr<Window> window_;  // set on a window's content view only
   bool accessibilityFocused_ = false;
 };

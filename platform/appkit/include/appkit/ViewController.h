@@ -38,7 +38,6 @@ class VELKAPPKIT_EXPORT ViewController : public Object {
   virtual void setRepresentedObject(std::any object) { representedObject_ = std::move(object); }
 
   const std::string& title() const { return title_; }
-  void setTitle(std::string title) { title_ = std::move(title); }
 
   // Runs `selector` on this controller when it responds to it.
   void doCommandBySelector(const Selector& selector) { performSelector(selector); }
