@@ -13,11 +13,6 @@ QtEventBackend::QtEventBackend(std::string platform) {
   }
 }
 
-QtEventBackend::~QtEventBackend() {
-  window_.reset();
-  ownApplication_.reset();
-}
-
 bool QtEventBackend::displayWindow(appkit::Window& window) {
   if (QApplication::instance() == nullptr) {
     // QApplication takes the options it reads out of argv: lay it out anew.

@@ -24,9 +24,6 @@ class QtEventBackend : public appkit::EventBackend {
   // `platform` is the Qt platform to start when the backend makes the
   // QApplication: "" for Qt's own choice.
   explicit QtEventBackend(std::string platform);
-  ~QtEventBackend() override;
-  QtEventBackend(const QtEventBackend&) = delete;
-  QtEventBackend& operator=(const QtEventBackend&) = delete;
 
   bool displayWindow(appkit::Window& window) override;
   void windowDidOrderOut(appkit::Window& window) override;
@@ -37,7 +34,7 @@ class QtEventBackend : public appkit::EventBackend {
   std::vector<char*> argv_;
   int argc_ = 0;
   std::unique_ptr<QApplication> ownApplication_;
-  std::unique_ptr<QtWindow> window_;
+  std::unique_ptr<QtWindow> window_;  // goes before the application does
   std::deque<appkit::Input> received_;
   QEventLoop* waiting_ = nullptr;  // the nested loop running in nextInput()
 };

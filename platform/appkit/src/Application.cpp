@@ -81,8 +81,8 @@ void Application::terminate(const std::any& /*sender*/) {
 void Application::sendEvent(const Event& event) {
   std::optional<Event> current = event;
   const auto monitors = monitors_;  // handlers may add or remove monitors
-  for (const auto& monitor : monitors) {
-    current = monitor->handler(*current);
+  for (const auto& [token, handler] : monitors) {
+    current = handler(*current);
     if (!current) {
       return;
     }

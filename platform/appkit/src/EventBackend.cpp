@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <system_error>
 
 #include "appkit/TextEventBackend.h"
@@ -15,36 +14,27 @@ namespace appkit {
 
 namespace {
 
-// A new backend from the plugin `file`, the `kind` of window it shows. Each
-// plugin is loaded once and stays: Qt registers handlers that run at exit.
-std::unique_ptr<EventBackend> fromPlugin(const std::string& file, const char* kind) {
-  struct Plugin {
-    EventBackend::PluginEntry entry = nullptr;
-    std::string error;
-  };
-  static std::map<std::string, Plugin> plugins;
-  auto [plugin, fresh] = plugins.try_emplace(file);
-  if (fresh) {
-    Dl_info self{};
-    dladdr(reinterpret_cast<const void*>(&fromPlugin), &self);
-    const std::string path =
-        std::filesystem::path(self.dli_fname != nullptr ? self.dli_fname : "").parent_path() /
-        "VelkUpdateReminder/plugins" / file;
-    std::error_code missing;
-    void* handle = std::filesystem::is_regular_file(path, missing)
-                       ? dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)
-                       : nullptr;
-    const char* reason = handle == nullptr ? dlerror() : nullptr;  // NOLINT(concurrency-mt-unsafe)
-    plugin->second.entry = reinterpret_cast<EventBackend::PluginEntry>(
-        handle != nullptr ? dlsym(handle, EventBackend::PluginEntryName) : nullptr);
-    plugin->second.error =
-        !std::filesystem::is_regular_file(path, missing) ? path + " is not installed"
-        : handle == nullptr ? "cannot load " + path + ": " + (reason != nullptr ? reason : "")
-                            : path + " has no " + EventBackend::PluginEntryName;
-  }
-  std::string why = plugin->second.error;
+// A new backend from the plugin `file`, the `kind` of window it shows. A
+// plugin once loaded stays (it is never closed): Qt registers handlers that
+// run at exit.
+std::unique_ptr<EventBackend> fromPlugin(const char* file, const char* kind) {
+  namespace fs = std::filesystem;
+  Dl_info self{};
+  dladdr(reinterpret_cast<const void*>(&fromPlugin), &self);
+  const std::string path = fs::path(self.dli_fname != nullptr ? self.dli_fname : "").parent_path() /
+                           "VelkUpdateReminder/plugins" / file;
+  std::error_code missing;
+  const bool installed = fs::is_regular_file(path, missing);
+  void* handle = installed ? dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+  const char* reason = handle == nullptr ? dlerror() : nullptr;  // NOLINT(concurrency-mt-unsafe)
+  const auto entry = reinterpret_cast<EventBackend::PluginEntry>(
+      handle != nullptr ? dlsym(handle, EventBackend::PluginEntryName) : nullptr);
+  std::string why = !installed ? path + " is not installed"
+                    : handle == nullptr
+                        ? "cannot load " + path + ": " + (reason != nullptr ? reason : "")
+                        : path + " has no " + EventBackend::PluginEntryName;
   std::unique_ptr<EventBackend> backend;
-  if (plugin->second.entry == nullptr || !plugin->second.entry(backend, why)) {
+  if (entry == nullptr || !entry(backend, why)) {
     std::cerr << "appkit: no " << kind << " window: " << why << '\n';
     backend.reset();
   }

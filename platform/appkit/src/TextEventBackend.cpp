@@ -1,6 +1,5 @@
 #include "appkit/TextEventBackend.h"
 
-#include <iostream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,8 +40,6 @@ std::optional<Input> parseKeyPress(std::string_view word) {
 }
 
 }  // namespace
-
-TextEventBackend::TextEventBackend() : TextEventBackend(std::cin, std::cout) {}
 
 TextEventBackend::TextEventBackend(std::istream& input, std::ostream& output)
     : input_(input), output_(output) {}

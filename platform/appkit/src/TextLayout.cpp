@@ -3,6 +3,7 @@
 #include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale, uselocale
 #include <algorithm>
 #include <cwchar>
+#include <limits>
 #include <utility>
 
 #include "foundation/Utf8.h"
@@ -11,24 +12,43 @@ namespace appkit {
 
 namespace {
 
-// The display width and the length in bytes of the character that `text`
-// starts with; a byte that begins no well-formed character stands for one
-// U+FFFD.
-std::pair<int, std::size_t> character(std::string_view text) {
+// The longest start of `text` that takes at most `width` columns: its length
+// in bytes and the columns it takes. A byte that begins no well-formed
+// character stands for one U+FFFD.
+std::pair<std::size_t, int> fit(std::string_view text, int width) {
   static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  const foundation::Utf8::Sequence sequence = foundation::Utf8::decode(text);
-  const char32_t code = sequence.length != 0 ? sequence.codePoint : char32_t{0xFFFD};
-  int width = code < 0x20 || code == 0x7F ? 0 : 1;
-  if (code >= 0x80 && utf8 != nullptr) {
-    const locale_t previous = uselocale(utf8);
-    const int columns = wcwidth(static_cast<wchar_t>(code));
-    width = columns < 0 ? 1 : columns;
-    uselocale(previous);
+  std::size_t at = 0;
+  int used = 0;
+  while (at < text.size()) {
+    const foundation::Utf8::Sequence sequence = foundation::Utf8::decode(text.substr(at));
+    const char32_t code = sequence.length != 0 ? sequence.codePoint : char32_t{0xFFFD};
+    int columns = code < 0x20 || code == 0x7F ? 0 : 1;
+    if (code >= 0x80 && utf8 != nullptr) {
+      const locale_t previous = uselocale(utf8);
+      const int wide = wcwidth(static_cast<wchar_t>(code));
+      columns = wide < 0 ? 1 : wide;
+      uselocale(previous);
+    }
+    if (used + columns > width) {
+      break;
+    }
+    used += columns;
+    at += std::max<std::size_t>(sequence.length, 1);
   }
-  return {width, std::max<std::size_t>(sequence.length, 1)};
+  return {at, used};
 }
 
 }  // namespace
+
+int TextLayout::displayWidth(std::string_view text) {
+  return fit(text, std::numeric_limits<int>::max()).second;
+}
+
+std::string TextLayout::fitToWidth(std::string_view text, int width) {
+  const auto [length, used] = fit(text, width);
+  return std::string(text.substr(0, length))
+      .append(static_cast<std::size_t>(std::max(0, width - used)), ' ');
+}
 
 std::vector<int> TextLayout::columnWidths(const std::vector<std::string>& columns,
                                           const std::vector<std::vector<std::string>>& rows) {
@@ -44,36 +64,11 @@ std::vector<int> TextLayout::columnWidths(const std::vector<std::string>& column
   return widths;
 }
 
-int TextLayout::displayWidth(std::string_view text) {
-  int total = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const auto [width, length] = character(text.substr(at));
-    total += width;
-    at += length;
-  }
-  return total;
-}
-
-std::string TextLayout::fitToWidth(std::string_view text, int width) {
-  std::string fitted;
-  int used = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const auto [charWidth, length] = character(text.substr(at));
-    if (used + charWidth > width) {
-      break;
-    }
-    used += charWidth;
-    fitted += text.substr(at, length);
-    at += length;
-  }
-  return fitted.append(static_cast<std::size_t>(std::max(0, width - used)), ' ');
-}
-
 std::string TextLayout::tableRow(const std::vector<int>& widths,
                                  const std::vector<std::string>& cells, std::string_view bar) {
   std::string row(bar);
   for (std::size_t i = 0; i < widths.size(); ++i) {
-    row += " " + fitToWidth(i < cells.size() ? cells[i] : "", widths[i]) + " ";
+    row.append(" ").append(fitToWidth(i < cells.size() ? cells[i] : "", widths[i])).append(" ");
     row += bar;
   }
   return row;

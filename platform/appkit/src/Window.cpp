@@ -51,15 +51,14 @@ bool Window::isKeyWindow() const { return Application::shared().keyWindow().get(
 
 void Window::makeKeyAndOrderFront() {
   Application& application = Application::shared();
+  application.keyWindow_ = sharedAs<Window>();
   if (!visible_) {
     contentViewController_->viewWillAppear();
     visible_ = true;
-    application.keyWindow_ = sharedAs<Window>();
     application.windowShown_ =
         application.backend_ != nullptr && application.backend_->displayWindow(*this);
     contentViewController_->viewDidAppear();
   }
-  application.keyWindow_ = sharedAs<Window>();
 }
 
 void Window::orderOut() {

@@ -2,8 +2,8 @@
 
 #include <any>
 #include <cstdint>
+#include <map>
 #include <memory>
-#include <vector>
 
 #include "appkit/AppKitExport.h"
 #include "appkit/Event.h"
@@ -64,11 +64,6 @@ class VELKAPPKIT_EXPORT Application {
   friend class Event;
   friend class Window;
 
-  struct Monitor {
-    std::uint64_t id;
-    Event::MonitorHandler handler;
-  };
-
   Application() = default;
   ~Application();
 
@@ -76,7 +71,7 @@ class VELKAPPKIT_EXPORT Application {
   bool backendInstalled_ = false;
   bool windowShown_ = false;  // the backend drew the last window put on screen
   bool stopped_ = false;
-  std::vector<std::shared_ptr<Monitor>> monitors_;
+  std::map<std::uint64_t, Event::MonitorHandler> monitors_;  // by token: in the order installed
   std::uint64_t lastMonitorId_ = 0;
   std::weak_ptr<Window> keyWindow_;
 };

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <typeinfo>
 
 #include "appkit/AppKitExport.h"
@@ -33,34 +32,19 @@ class VELKAPPKIT_EXPORT Class {
   using Factory = std::shared_ptr<Object> (*)(const Coder& coder);
 
   // Registers T under `name` with the methods `makeMethods()` returns, made
-  // with T(const Coder&) when it has that constructor. False, registering
-  // nothing (after a line on standard error), when the name or the type is
-  // registered already or making the methods fails; never throws.
+  // with T(const Coder&). False, registering nothing (after a line on
+  // standard error), when the name or the type is registered already or
+  // making the methods fails; never throws.
   template <class T, class MakeMethods>
   static bool define(const char* name, MakeMethods makeMethods) noexcept {
-    Factory factory = nullptr;
-    if constexpr (std::is_constructible_v<T, const Coder&>) {
-      factory = [](const Coder& coder) -> std::shared_ptr<Object> {
-        return std::make_shared<T>(coder);
-      };
-    }
+    const Factory factory = [](const Coder& coder) -> std::shared_ptr<Object> {
+      return std::make_shared<T>(coder);
+    };
     try {
       return add(name, typeid(T), factory, makeMethods(), &Image<T>::anchor);
     } catch (...) {
       return false;
     }
-  }
-
-  // The method of `function`, a member function of T taking `const A&`: it
-  // runs the function when the argument holds an A, and does nothing else.
-  template <class T, class A>
-  static Method action(void (T::*function)(const A&)) {
-    return [function](Object& receiver, const std::any& argument) -> std::any {
-      if (const A* value = std::any_cast<A>(&argument)) {
-        (dynamic_cast<T&>(receiver).*function)(*value);
-      }
-      return {};
-    };
   }
 
   // Adds to `methods` the outlet `name` kept in `member`: the getter `name`

@@ -38,8 +38,8 @@ class VELKAPPKIT_EXPORT TableView : public View {
   // The data source's row count; 0 without a data source that gives one.
   std::int64_t numberOfRows();
 
-  // The data source's value for the cell; empty without a data source or
-  // outside the rows.
+  // The data source's value for the cell (rows outside the table are its to
+  // answer); empty without a data source.
   std::any objectValue(const std::shared_ptr<TableColumn>& column, std::int64_t row);
 
  private:

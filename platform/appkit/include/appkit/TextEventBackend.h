@@ -1,6 +1,6 @@
 #pragma once
 
-#include <iosfwd>
+#include <iostream>
 #include <optional>
 
 #include "appkit/AppKitExport.h"
@@ -25,8 +25,7 @@ class VELKAPPKIT_EXPORT TextEventBackend : public EventBackend {
  public:
   // Reads `input` and writes `output` (standard input and output by
   // default); both must outlive the backend.
-  TextEventBackend();
-  TextEventBackend(std::istream& input, std::ostream& output);
+  explicit TextEventBackend(std::istream& input = std::cin, std::ostream& output = std::cout);
 
   bool displayWindow(Window& window) override;
   void windowDidOrderOut(Window& /*window*/) override {}
