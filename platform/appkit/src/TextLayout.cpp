@@ -52,10 +52,8 @@ std::string TextLayout::fitToWidth(std::string_view text, int width) {
 
 std::vector<int> TextLayout::columnWidths(const std::vector<std::string>& columns,
                                           const std::vector<std::vector<std::string>>& rows) {
-  std::vector<int> widths;
-  for (const auto& column : columns) {
-    widths.push_back(displayWidth(column));
-  }
+  std::vector<int> widths(columns.size());
+  std::transform(columns.begin(), columns.end(), widths.begin(), &TextLayout::displayWidth);
   for (const auto& row : rows) {
     for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {
       widths[i] = std::max(widths[i], displayWidth(row[i]));

@@ -24,7 +24,6 @@ class VELKAPPKIT_EXPORT TableView : public View {
     std::int64_t row = 0;
   };
 
-  TableView() = default;
   explicit TableView(const Coder& coder) : View(coder) {}
 
   const std::vector<std::shared_ptr<TableColumn>>& tableColumns() const { return columns_; }
