@@ -7,6 +7,7 @@
 
 #include "appkit/Button.h"
 #include "appkit/EventBackend.h"
+#include "appkit/View.h"
 #include "appkit/Window.h"
 
 namespace appkit {
@@ -87,8 +88,9 @@ void Application::sendEvent(const Event& event) {
       return;
     }
   }
-  if (auto window = keyWindow()) {
-    window->sendEvent(*current);
+  const auto window = keyWindow();
+  if (auto responder = window != nullptr ? window->firstResponder() : nullptr) {
+    responder->keyDown(*current);
   }
 }
 

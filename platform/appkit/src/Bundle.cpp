@@ -7,10 +7,6 @@
 
 #include "appkit/Class.h"
 
-#ifndef VELK_APPKIT_LIBDIR_TO_DATADIR
-#error "VELK_APPKIT_LIBDIR_TO_DATADIR (e.g. \"../share\") must be defined by the build"
-#endif
-
 namespace appkit {
 
 namespace fs = std::filesystem;

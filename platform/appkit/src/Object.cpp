@@ -6,11 +6,6 @@
 
 namespace appkit {
 
-bool Object::respondsToSelector(const Selector& selector) const {
-  const Class* cls = Class::forType(typeid(*this));
-  return cls != nullptr && cls->method(selector) != nullptr;
-}
-
 std::optional<std::any> Object::performSelector(const Selector& selector,
                                                 const std::any& argument) {
   const Class* cls = Class::forType(typeid(*this));

@@ -11,9 +11,7 @@ ViewController::ViewController(const Coder& coder)
     : title_(coder.decodeString("title").value_or("")) {}
 
 std::shared_ptr<View> ViewController::view() {
-  if (view_ == nullptr) {
-    auto loader = std::exchange(viewLoader_, nullptr);
-    view_ = loader ? loader(*this) : nullptr;
+  if (!std::exchange(loaded_, true)) {
     if (view_ == nullptr) {
       view_ = std::make_shared<View>();
     }

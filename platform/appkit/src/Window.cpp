@@ -1,7 +1,6 @@
 #include "appkit/Window.h"
 
 #include "appkit/Application.h"
-#include "appkit/Event.h"
 #include "appkit/EventBackend.h"
 #include "appkit/Notification.h"
 #include "appkit/View.h"
@@ -76,7 +75,10 @@ void Window::orderOut() {
   }
 }
 
-void Window::close() {
+void Window::performClose() {
+  if ((styleMask_ & WindowStyleMaskClosable) == 0) {
+    return;
+  }
   if (auto delegate = delegate_.lock()) {
     delegate->performSelector("windowWillClose:",
                               Notification{std::string(WillCloseNotification), sharedAs<Window>()});
@@ -84,18 +86,6 @@ void Window::close() {
   orderOut();
 }
 
-void Window::performClose() {
-  if ((styleMask_ & WindowStyleMaskClosable) != 0) {
-    close();
-  }
-}
-
 std::shared_ptr<View> Window::firstResponder() const { return focusedView(contentView()); }
-
-void Window::sendEvent(const Event& event) const {
-  if (auto responder = firstResponder()) {
-    responder->keyDown(event);
-  }
-}
 
 }  // namespace appkit

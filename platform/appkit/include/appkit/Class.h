@@ -47,14 +47,10 @@ class VELKAPPKIT_EXPORT Class {
     }
   }
 
-  // Adds to `methods` the outlet `name` kept in `member`: the getter `name`
-  // and the setter "set<Name>:", which keeps a V and clears the outlet for
-  // anything else.
+  // Adds to `methods` the setter "set<Name>:" of the outlet `name` kept in
+  // `member`, which keeps a V and clears the outlet for anything else.
   template <class T, class V>
   static void outlet(Methods& methods, const std::string& name, std::weak_ptr<V> T::*member) {
-    methods[name] = [member](Object& receiver, const std::any&) -> std::any {
-      return std::shared_ptr<Object>((dynamic_cast<T&>(receiver).*member).lock());
-    };
     methods[setterOf(name)] = [member](Object& receiver, const std::any& argument) -> std::any {
       const auto* object = std::any_cast<std::shared_ptr<Object>>(&argument);
       dynamic_cast<T&>(receiver).*member =
@@ -71,9 +67,8 @@ class VELKAPPKIT_EXPORT Class {
   static const Class* named(std::string_view name);
   static const Class* forType(const std::type_info& type);
 
-  // A new instance made from `coder`; nullptr when the class cannot be made
-  // or making it failed.
-  std::shared_ptr<Object> instantiate(const Coder& coder) const;
+  // A new instance made from `coder`; throws what the constructor throws.
+  std::shared_ptr<Object> instantiate(const Coder& coder) const { return factory_(coder); }
 
   // The method for `selector`; nullptr when the class has none.
   const Method* method(std::string_view selector) const;
@@ -91,7 +86,7 @@ class VELKAPPKIT_EXPORT Class {
   };
 
   static bool add(const char* name, const std::type_info& type, Factory factory, Methods methods,
-                  const void* image) noexcept;
+                  const void* image);
 
   std::string name_;
   const std::type_info* type_ = nullptr;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <any>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,15 +41,12 @@ class VELKAPPKIT_EXPORT ViewController : public Object {
   // Runs `selector` on this controller when it responds to it.
   void doCommandBySelector(const Selector& selector) { performSelector(selector); }
 
-  // Used by storyboards: builds the view and connects its outlets, run once
-  // by the first view() instead of making an empty view.
-  void setViewLoader(std::function<std::shared_ptr<View>(ViewController&)> loader) {
-    viewLoader_ = std::move(loader);
-  }
+  // Used by storyboards: the view the first view() loads.
+  void setView(std::shared_ptr<View> view) { view_ = std::move(view); }
 
  private:
   std::shared_ptr<View> view_;
-  std::function<std::shared_ptr<View>(ViewController&)> viewLoader_;
+  bool loaded_ = false;
   std::any representedObject_;
   std::string title_;
 };
