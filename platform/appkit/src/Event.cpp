@@ -6,13 +6,6 @@
 
 namespace appkit {
 
-Event Event::keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers) {
-  Event event;
-  event.modifierFlags_ = modifierFlags;
-  event.charactersIgnoringModifiers_ = std::move(charactersIgnoringModifiers);
-  return event;
-}
-
 std::any Event::addLocalMonitorForEventsMatchingMask(EventMask mask, MonitorHandler handler) {
   Application& application = Application::shared();
   const std::uint64_t id = ++application.lastMonitorId_;

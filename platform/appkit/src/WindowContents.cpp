@@ -50,13 +50,10 @@ void collect(const std::shared_ptr<View>& view, const std::shared_ptr<View>& foc
 }  // namespace
 
 WindowContents WindowContents::of(Window& window) {
-  WindowContents contents;
-  contents.title = window.title();
-  if (auto content = window.contentView()) {
-    contents.width = content->width();
-    contents.height = content->height();
-    collect(content, window.firstResponder(), contents);
-  }
+  const std::shared_ptr<View> content = window.contentView();
+  WindowContents contents{
+      .title = window.title(), .width = content->width(), .height = content->height()};
+  collect(content, window.firstResponder(), contents);
   return contents;
 }
 

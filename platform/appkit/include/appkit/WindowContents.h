@@ -19,12 +19,12 @@ struct VELKAPPKIT_EXPORT WindowContents {
   int width = 0;
   int height = 0;
   // The table's accessibility label.
-  std::string tableName;
-  std::vector<std::string> columns;
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> buttons;
+  std::string tableName{};
+  std::vector<std::string> columns{};
+  std::vector<std::vector<std::string>> rows{};
+  std::vector<std::string> buttons{};
   // The buttons themselves, in the order of `buttons`.
-  std::vector<std::weak_ptr<Button>> buttonViews;
+  std::vector<std::weak_ptr<Button>> buttonViews{};
   // Index in `buttons` of the window's first responder; -1 when that is not
   // one of them.
   int focusedButton = -1;
