@@ -57,8 +57,12 @@ class SceneBuilder {
     }
     for (const pugi::xml_node& outlet : element.child("connections").children("outlet")) {
       const std::string property = outlet.attribute("property").value();
-      if (!owner_->performSelector(Class::setterOf(property),
-                                   find(outlet.attribute("destination").value()))) {
+      const std::string id = outlet.attribute("destination").value();
+      const auto destination = objects_.find(id);
+      if (id.empty() || destination == objects_.end()) {
+        throw std::runtime_error("no object with id \"" + id + "\"");
+      }
+      if (!owner_->performSelector(Class::setterOf(property), destination->second)) {
         throw std::runtime_error("the view controller has no outlet \"" + property + "\"");
       }
     }
@@ -114,14 +118,6 @@ class SceneBuilder {
     }
     objects_[element.attribute("id").value()] = object;
     return object;
-  }
-
-  std::shared_ptr<Object> find(const std::string& id) const {
-    const auto found = objects_.find(id);
-    if (id.empty() || found == objects_.end()) {
-      throw std::runtime_error("no object with id \"" + id + "\"");
-    }
-    return found->second;
   }
 
   pugi::xml_node root_;
