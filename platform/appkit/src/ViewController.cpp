@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "appkit/Coder.h"
-#include "appkit/View.h"
 
 namespace appkit {
 
@@ -12,9 +11,6 @@ ViewController::ViewController(const Coder& coder)
 
 std::shared_ptr<View> ViewController::view() {
   if (!std::exchange(loaded_, true)) {
-    if (view_ == nullptr) {
-      view_ = std::make_shared<View>();
-    }
     viewDidLoad();
   }
   return view_;

@@ -6,11 +6,11 @@
 
 #include "appkit/AppKitExport.h"
 #include "appkit/Object.h"
+#include "appkit/View.h"
 
 namespace appkit {
 
 class Coder;
-class View;
 
 // Manages a view: loads it on first use and hears when it appears and
 // disappears. Subclasses override the life cycle operations; each override
@@ -45,7 +45,7 @@ class VELKAPPKIT_EXPORT ViewController : public Object {
   void setView(std::shared_ptr<View> view) { view_ = std::move(view); }
 
  private:
-  std::shared_ptr<View> view_;
+  std::shared_ptr<View> view_ = std::make_shared<View>();  // until setView()
   bool loaded_ = false;
   std::any representedObject_;
   std::string title_;
