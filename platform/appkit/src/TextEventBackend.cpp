@@ -41,9 +41,6 @@ std::optional<Input> parseKeyPress(std::string_view word) {
 
 }  // namespace
 
-TextEventBackend::TextEventBackend(std::istream& input, std::ostream& output)
-    : input_(input), output_(output) {}
-
 bool TextEventBackend::displayWindow(Window& window) {
   const WindowContents contents = WindowContents::of(window);
   output_ << "== " << contents.title << " ==\n";

@@ -67,7 +67,7 @@ void Window::orderOut() {
   contentViewController_->viewWillDisappear();
   visible_ = false;
   Application& application = Application::shared();
-  if (application.keyWindow_.lock().get() == this) {
+  if (isKeyWindow()) {
     application.keyWindow_.reset();
   }
   if (application.backend_ != nullptr) {
@@ -76,14 +76,13 @@ void Window::orderOut() {
 }
 
 void Window::performClose() {
-  if ((styleMask_ & WindowStyleMaskClosable) == 0) {
-    return;
+  if ((styleMask_ & WindowStyleMaskClosable) != 0) {
+    if (auto delegate = delegate_.lock()) {
+      delegate->performSelector(
+          "windowWillClose:", Notification{std::string(WillCloseNotification), sharedAs<Window>()});
+    }
+    orderOut();
   }
-  if (auto delegate = delegate_.lock()) {
-    delegate->performSelector("windowWillClose:",
-                              Notification{std::string(WillCloseNotification), sharedAs<Window>()});
-  }
-  orderOut();
 }
 
 std::shared_ptr<View> Window::firstResponder() const { return focusedView(contentView()); }

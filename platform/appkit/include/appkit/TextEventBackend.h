@@ -25,7 +25,8 @@ class VELKAPPKIT_EXPORT TextEventBackend : public EventBackend {
  public:
   // Reads `input` and writes `output` (standard input and output by
   // default); both must outlive the backend.
-  explicit TextEventBackend(std::istream& input = std::cin, std::ostream& output = std::cout);
+  explicit TextEventBackend(std::istream& input = std::cin, std::ostream& output = std::cout)
+      : input_(input), output_(output) {}
 
   bool displayWindow(Window& window) override;
   void windowDidOrderOut(Window& /*window*/) override {}
