@@ -29,8 +29,7 @@ const Class* find(Matches matches) {
 
 }  // namespace
 
-bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods,
-                const void* image) {
+bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods) {
   const std::lock_guard<std::mutex> guard(registryMutex);
   for (const Class& known : registry()) {
     if (known.name_ == name || *known.type_ == type) {
@@ -43,7 +42,6 @@ bool Class::add(const char* name, const std::type_info& type, Factory factory, M
   cls.type_ = &type;
   cls.factory_ = factory;
   cls.methods_ = std::move(methods);
-  cls.image_ = image;
   return true;
 }
 

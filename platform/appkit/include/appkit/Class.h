@@ -37,11 +37,8 @@ class VELKAPPKIT_EXPORT Class {
   // making the methods fails; never throws.
   template <class T, class MakeMethods>
   static bool define(const char* name, MakeMethods makeMethods) noexcept {
-    const Factory factory = [](const Coder& coder) -> std::shared_ptr<Object> {
-      return std::make_shared<T>(coder);
-    };
     try {
-      return add(name, typeid(T), factory, makeMethods(), &Image<T>::anchor);
+      return add(name, typeid(T), &make<T>, makeMethods());
     } catch (...) {
       return false;
     }
@@ -74,25 +71,23 @@ class VELKAPPKIT_EXPORT Class {
   const Method* method(std::string_view selector) const;
 
   // An address inside the program or shared library that registered the
-  // class.
-  const void* image() const { return image_; }
+  // class: its factory's.
+  const void* image() const { return reinterpret_cast<const void*>(factory_); }
 
  private:
-  // Lives in the library that registers T; hidden, so that no other copy can
-  // stand in for it (see Bundle::forClass).
+  // The factory of T. It lives in the library that registers T; hidden, so
+  // that no other library's copy can stand in for it (see Bundle::forClass).
   template <class T>
-  struct Image {
-    __attribute__((visibility("hidden"))) static inline const char anchor = 0;
-  };
+  __attribute__((visibility("hidden"))) static std::shared_ptr<Object> make(const Coder& coder) {
+    return std::make_shared<T>(coder);
+  }
 
-  static bool add(const char* name, const std::type_info& type, Factory factory, Methods methods,
-                  const void* image);
+  static bool add(const char* name, const std::type_info& type, Factory factory, Methods methods);
 
   std::string name_;
   const std::type_info* type_ = nullptr;
   Factory factory_ = nullptr;
   Methods methods_;
-  const void* image_ = nullptr;
 };
 
 }  // namespace appkit
