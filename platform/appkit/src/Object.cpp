@@ -10,10 +10,7 @@ std::optional<std::any> Object::performSelector(const Selector& selector,
                                                 const std::any& argument) {
   const Class* cls = Class::forType(typeid(*this));
   const Class::Method* method = cls != nullptr ? cls->method(selector) : nullptr;
-  if (method == nullptr) {
-    return std::nullopt;
-  }
-  return (*method)(*this, argument);
+  return method != nullptr ? std::optional((*method)(*this, argument)) : std::nullopt;
 }
 
 }  // namespace appkit
