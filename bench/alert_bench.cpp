@@ -49,11 +49,13 @@ constexpr const char* kHistory =
 // user who closes it at once.
 class ClosingBackend : public appkit::EventBackend {
  public:
-  void displayWindow(appkit::Window& /*window*/) override { ++shown; }
-  void windowDidOrderOut(appkit::Window& /*window*/) override {}
-  bool handleNextInput(const std::shared_ptr<appkit::Window>& window) override {
-    window->performClose();
+  bool displayWindow(appkit::Window& /*window*/) override {
+    ++shown;
     return true;
+  }
+  void windowDidOrderOut(appkit::Window& /*window*/) override {}
+  std::optional<appkit::Input> nextInput(appkit::Window& /*window*/) override {
+    return appkit::Input{.kind = appkit::Input::Kind::CloseButton};
   }
 
   int shown = 0;

@@ -185,13 +185,13 @@ TEST_F(QtBackendTest, InAHostApplicationShowsTheRecordsAndClosesOnlyAsTheControl
 // The desktop backend, pressing Alt+C in each window it shows.
 class AltCBackend : public appkit::EventBackend {
  public:
-  void displayWindow(appkit::Window& window) override {
-    desktop_->displayWindow(window);
+  bool displayWindow(appkit::Window& window) override {
     QTimer::singleShot(0, [] { QTest::keyClick(reminderWindow(), Qt::Key_C, Qt::AltModifier); });
+    return desktop_->displayWindow(window);
   }
   void windowDidOrderOut(appkit::Window& window) override { desktop_->windowDidOrderOut(window); }
-  bool handleNextInput(const std::shared_ptr<appkit::Window>& window) override {
-    return desktop_->handleNextInput(window);
+  std::optional<appkit::Input> nextInput(appkit::Window& window) override {
+    return desktop_->nextInput(window);
   }
 
  private:

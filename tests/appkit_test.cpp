@@ -133,4 +133,35 @@ TEST_F(AppKitTest, TheTitleBarClosesOnlyAClosableWindowAndTheInputEndsOnce) {
   EXPECT_EQ(run("close\n", appkit::WindowStyleMaskTitled), appkit::ModalResponseAbort);
 }
 
+// A backend that cannot show the window, asked for input all the same: it
+// would close the window at once.
+class UnseenBackend : public appkit::EventBackend {
+ public:
+  explicit UnseenBackend(int& asked) : asked_(asked) {}
+  bool displayWindow(appkit::Window& /*window*/) override { return false; }
+  void windowDidOrderOut(appkit::Window& /*window*/) override {}
+  std::optional<appkit::Input> nextInput(appkit::Window& /*window*/) override {
+    ++asked_;
+    return appkit::Input{.kind = appkit::Input::Kind::CloseButton};
+  }
+
+ private:
+  int& asked_;
+};
+
+TEST_F(AppKitTest, AWindowNoBackendCouldShowGetsNoInputAndStaysOpen) {
+  auto controller = std::dynamic_pointer_cast<appkit::WindowController>(instantiate());
+  auto window =
+      appkit::Window::windowWithContentViewController(controller->contentViewController());
+  int asked = 0;
+  Application::shared().setEventBackend(std::make_unique<UnseenBackend>(asked));
+  EXPECT_EQ(Application::shared().runModalForWindow(window), appkit::ModalResponseAbort);
+  EXPECT_EQ(asked, 0);
+  EXPECT_TRUE(window->isVisible());
+  Application::shared().setEventBackend(nullptr);
+  window->orderOut();
+  EXPECT_EQ(Application::shared().runModalForWindow(window), appkit::ModalResponseAbort);
+  EXPECT_TRUE(window->isVisible());
+}
+
 }  // namespace

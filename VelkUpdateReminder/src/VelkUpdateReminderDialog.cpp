@@ -34,7 +34,13 @@ appkit::Class::Methods methods() {
          dialog(self).closeButton_actionPerformed(sender);
          return {};
        }},
-      {"windowWillClose:", appkit::Class::action(&Dialog::windowWillClose)},
+      {"windowWillClose:",
+       [](appkit::Object& self, const std::any& notification) -> std::any {
+         if (const auto* sent = std::any_cast<appkit::Notification>(&notification)) {
+           dialog(self).windowWillClose(*sent);
+         }
+         return {};
+       }},
       {"numberOfRowsInTableView:",
        [](appkit::Object& self, const std::any& table) -> std::any {
          return dialog(self).numberOfRows(

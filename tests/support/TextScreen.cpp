@@ -14,11 +14,12 @@ class TextScreen::Backend : public appkit::TextEventBackend {
   explicit Backend(TextScreen& screen)
       : appkit::TextEventBackend(screen.input_, screen.output_), screen_(screen) {}
 
-  void displayWindow(appkit::Window& window) override {
-    appkit::TextEventBackend::displayWindow(window);
+  bool displayWindow(appkit::Window& window) override {
+    const bool shown = appkit::TextEventBackend::displayWindow(window);
     if (auto action = std::exchange(screen_.whenShown_, nullptr)) {
       action();
     }
+    return shown;
   }
 
  private:

@@ -9,10 +9,9 @@
 #include "QtEventBackend.h"
 #include "appkit/EventBackend.h"
 
-extern "C" Q_DECL_EXPORT bool velkAppKitDesktopBackend(
-    std::unique_ptr<appkit::EventBackend>& backend, std::string& error) {
-  static_assert(std::is_same_v<decltype(&velkAppKitDesktopBackend),
-                               appkit::EventBackend::DesktopPluginEntry>);
+extern "C" Q_DECL_EXPORT bool velkAppKitBackend(std::unique_ptr<appkit::EventBackend>& backend,
+                                                std::string& error) {
+  static_assert(std::is_same_v<decltype(&velkAppKitBackend), appkit::EventBackend::PluginEntry>);
   try {
     if (QCoreApplication::instance() != nullptr) {
       if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {

@@ -4,9 +4,6 @@
 #include <cerrno>
 #include <utility>
 
-#include "appkit/Button.h"
-#include "appkit/Window.h"
-
 QtEventBackend::QtEventBackend(std::string platform) {
   // The application is named after the program, as Qt names it from argv[0].
   arguments_.emplace_back(program_invocation_name);
@@ -16,16 +13,7 @@ QtEventBackend::QtEventBackend(std::string platform) {
   }
 }
 
-QtEventBackend::~QtEventBackend() {
-  windows_.clear();
-  ownApplication_.reset();
-}
-
-void QtEventBackend::displayWindow(appkit::Window& window) {
-  if (auto found = windows_.find(&window); found != windows_.end()) {
-    found->second->refresh(window);
-    return;
-  }
+bool QtEventBackend::displayWindow(appkit::Window& window) {
   if (QApplication::instance() == nullptr) {
     // QApplication takes the options it reads out of argv: lay it out anew.
     argv_.clear();
@@ -40,54 +28,32 @@ void QtEventBackend::displayWindow(appkit::Window& window) {
     QGuiApplication::setDesktopFileName(QCoreApplication::applicationName() +
                                         QStringLiteral("-remind"));
   }
-  const std::weak_ptr<appkit::Window> weak = window.sharedAs<appkit::Window>();
-  auto shown = std::make_unique<QtWindow>(
-      window, [this, weak](const QtWindowInput& input) { received(weak, input); });
-  shown->show();
-  shown->raise();
-  shown->activateWindow();
-  windows_.emplace(&window, std::move(shown));
-}
-
-void QtEventBackend::windowDidOrderOut(appkit::Window& window) {
-  windows_.erase(&window);
-  std::erase_if(received_, [&](const Received& input) {
-    auto owner = input.window.lock();
-    return owner == nullptr || owner.get() == &window;
+  window_ = std::make_unique<QtWindow>(window, [this](const appkit::Input& input) {
+    received_.push_back(input);
+    if (waiting_ != nullptr) {
+      waiting_->quit();
+    }
   });
-  if (windows_.empty() && waiting_ == nullptr) {
-    ownApplication_.reset();
-  }
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+  return true;
 }
 
-bool QtEventBackend::handleNextInput(const std::shared_ptr<appkit::Window>& window) {
-  if (!windows_.contains(window.get())) {
-    displayWindow(*window);
-  }
+void QtEventBackend::windowDidOrderOut(appkit::Window& /*window*/) {
+  window_.reset();
+  received_.clear();
+  ownApplication_.reset();
+}
+
+std::optional<appkit::Input> QtEventBackend::nextInput(appkit::Window& /*window*/) {
   while (received_.empty()) {
     QEventLoop loop;
     waiting_ = &loop;
     loop.exec();
     waiting_ = nullptr;
   }
-  const Received next = received_.front();
+  appkit::Input next = std::move(received_.front());
   received_.pop_front();
-  auto target = next.window.lock();
-  if (next.input.kind == QtWindowInput::Kind::KeyPress) {
-    return typeKey(next.input.modifierFlags, next.input.key);
-  }
-  if (auto button = next.input.button.lock()) {
-    button->press();
-  } else if (next.input.kind == QtWindowInput::Kind::CloseButton) {
-    (target != nullptr ? target : window)->performClose();
-  }
-  return true;
-}
-
-void QtEventBackend::received(const std::weak_ptr<appkit::Window>& window,
-                              const QtWindowInput& input) {
-  received_.push_back(Received{window, input});
-  if (waiting_ != nullptr) {
-    waiting_->quit();
-  }
+  return next;
 }

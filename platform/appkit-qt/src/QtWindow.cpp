@@ -34,8 +34,8 @@ Qt::WindowFlags flagsFor(appkit::WindowStyleMask mask) {
 
 // A key press as the appkit backends type it; nullopt for a modifier key alone
 // and keys that type nothing.
-std::optional<QtWindowInput> keyInput(const QKeyEvent& event) {
-  QtWindowInput input;
+std::optional<appkit::Input> keyInput(const QKeyEvent& event) {
+  appkit::Input input;
   static constexpr std::array<std::pair<Qt::KeyboardModifier, appkit::EventModifierFlags>, 4>
       kModifiers = {{{Qt::ShiftModifier, appkit::EventModifierFlagShift},
                      {Qt::ControlModifier, appkit::EventModifierFlagControl},
@@ -75,10 +75,23 @@ std::optional<QtWindowInput> keyInput(const QKeyEvent& event) {
 QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     : QDialog(nullptr, flagsFor(window.styleMask())), onInput_(std::move(onInput)), layout_(this) {
   setWindowModality(Qt::ApplicationModal);
-  appkit::WindowContents contents = appkit::WindowContents::of(window);
+  const appkit::WindowContents contents = appkit::WindowContents::of(window);
+  setWindowTitle(qt(contents.title));
   if (!contents.columns.empty()) {
-    table_ = std::make_unique<QTableView>(this);
-    table_->setModel(&model_);
+    const auto columns = static_cast<int>(contents.columns.size());
+    table_ = std::make_unique<QTableWidget>(static_cast<int>(contents.rows.size()), columns, this);
+    QStringList titles;
+    for (const auto& title : contents.columns) {
+      titles << qt(title);
+    }
+    table_->setHorizontalHeaderLabels(titles);
+    QAbstractItemModel& cells = *table_->model();
+    for (int row = 0; row < table_->rowCount(); ++row) {
+      const auto& texts = contents.rows[static_cast<std::size_t>(row)];
+      for (int column = 0; column < columns && column < static_cast<int>(texts.size()); ++column) {
+        cells.setData(cells.index(row, column), qt(texts[static_cast<std::size_t>(column)]));
+      }
+    }
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setFocusPolicy(Qt::TabFocus);
@@ -86,47 +99,40 @@ QtWindow::QtWindow(appkit::Window& window, InputHandler onInput)
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->resizeColumnsToContents();
+    // Room on either side of the widest text.
+    for (int column = 0; column < columns; ++column) {
+      table_->setColumnWidth(column, table_->columnWidth(column) + kCellPadding);
+    }
     layout_.addWidget(table_.get());
   }
   buttonRow_.addStretch();
   buttonViews_ = contents.buttonViews;
-  for (std::size_t i = 0; i < contents.buttons.size(); ++i) {
-    auto button = std::make_unique<QPushButton>(this);
+  for (const auto& title : contents.buttons) {
+    auto button = std::make_unique<QPushButton>(buttonTitle(title), this);
     // Neither Enter nor a mnemonic may press it behind the window's back.
     button->setAutoDefault(false);
     button->setDefault(false);
-    connect(button.get(), &QPushButton::clicked, this, [this, view = contents.buttonViews[i]] {
-      onInput_({.kind = QtWindowInput::Kind::ButtonClick, .button = view});
+    connect(button.get(), &QPushButton::clicked, this, [this, clicked = button.get()] {
+      firstResponderFollows(clicked);
+      onInput_({.kind = appkit::Input::Kind::ButtonPress});
     });
     buttonRow_.addWidget(button.get());
     buttons_.push_back(std::move(button));
   }
   layout_.addLayout(&buttonRow_);
-  const int width = contents.width;
-  const int height = contents.height;
-  showContents(std::move(contents));
-  fitAndCentre(width, height);
+  if (contents.focusedButton >= 0) {
+    buttons_[static_cast<std::size_t>(contents.focusedButton)]->setFocus(Qt::OtherFocusReason);
+  }
+  fitAndCentre(contents.width, contents.height);
   qApp->installEventFilter(this);
 }
 
-void QtWindow::refresh(appkit::Window& window) { showContents(appkit::WindowContents::of(window)); }
-
-void QtWindow::showContents(appkit::WindowContents contents) {
-  setWindowTitle(qt(contents.title));
-  if (table_ != nullptr) {
-    model_.setContents(std::move(contents.columns), std::move(contents.rows));
-    table_->resizeColumnsToContents();
-    // Room on either side of the widest text.
-    for (int column = 0; column < model_.columnCount({}); ++column) {
-      table_->setColumnWidth(column, table_->columnWidth(column) + kCellPadding);
+void QtWindow::firstResponderFollows(const QWidget* focus) {
+  for (std::size_t i = 0; i < buttons_.size() && i < buttonViews_.size(); ++i) {
+    if (auto view = buttonViews_[i].lock()) {
+      view->setAccessibilityFocused(focus == buttons_[i].get());
     }
-  }
-  for (std::size_t i = 0; i < buttons_.size() && i < contents.buttons.size(); ++i) {
-    buttons_[i]->setText(buttonTitle(contents.buttons[i]));
-  }
-  if (contents.focusedButton >= 0 &&
-      static_cast<std::size_t>(contents.focusedButton) < buttons_.size()) {
-    buttons_[static_cast<std::size_t>(contents.focusedButton)]->setFocus(Qt::OtherFocusReason);
   }
 }
 
@@ -161,7 +167,7 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
       return true;
     case QEvent::KeyPress: {
       auto& key = *static_cast<QKeyEvent*>(event);
-      const std::optional<QtWindowInput> input = keyInput(key);
+      const std::optional<appkit::Input> input = keyInput(key);
       if (input) {
         onInput_(*input);
       }
@@ -169,13 +175,8 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
                             (key.modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
       if (plainTab) {
         focusNextPrevChild(key.key() == Qt::Key_Tab && key.modifiers() == Qt::NoModifier);
-        // The window's first responder follows, so that Enter or Space on
-        // the table presses no button.
-        for (std::size_t i = 0; i < buttons_.size() && i < buttonViews_.size(); ++i) {
-          if (auto view = buttonViews_[i].lock()) {
-            view->setAccessibilityFocused(focusWidget() == buttons_[i].get());
-          }
-        }
+        // So that Enter or Space on the table presses no button.
+        firstResponderFollows(focusWidget());
       }
       // Keys that type nothing move through the table when it has the focus.
       return input || qobject_cast<const QTableView*>(widget) == nullptr;
@@ -195,5 +196,5 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
 void QtWindow::closeEvent(QCloseEvent* event) {
   // The title bar's close button: the appkit window decides whether it closes.
   event->ignore();
-  onInput_({.kind = QtWindowInput::Kind::CloseButton});
+  onInput_({.kind = appkit::Input::Kind::CloseButton});
 }

@@ -1,13 +1,44 @@
 #include "appkit/Application.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
 
+#include "appkit/Button.h"
 #include "appkit/EventBackend.h"
+#include "appkit/View.h"
 #include "appkit/Window.h"
 
 namespace appkit {
+
+namespace {
+
+void dispatch(Input input, Window& window) {
+  switch (input.kind) {
+    case Input::Kind::KeyPress:
+      if (input.key.size() == 1 && std::isalpha(static_cast<unsigned char>(input.key[0])) != 0) {
+        const auto letter = static_cast<unsigned char>(input.key[0]);
+        if (std::isupper(letter) != 0) {
+          input.modifierFlags |= EventModifierFlagShift;
+        }
+        const bool shift = (input.modifierFlags & EventModifierFlagShift) != 0;
+        input.key[0] = static_cast<char>(shift ? std::toupper(letter) : std::tolower(letter));
+      }
+      Application::shared().sendEvent(Event::keyEvent(input.modifierFlags, std::move(input.key)));
+      break;
+    case Input::Kind::ButtonPress:
+      if (auto button = std::dynamic_pointer_cast<Button>(window.firstResponder())) {
+        button->press();
+      }
+      break;
+    case Input::Kind::CloseButton:
+      window.performClose();
+      break;
+  }
+}
+
+}  // namespace
 
 Application::~Application() = default;
 
@@ -27,9 +58,16 @@ ModalResponse Application::runModalForWindow(const std::shared_ptr<Window>& wind
   }
   stopped_ = false;
   window->makeKeyAndOrderFront();
-  while (!stopped_) {
-    if (backend_ == nullptr || !backend_->handleNextInput(window)) {
+  for (bool ended = false; !stopped_;) {
+    std::optional<Input> input =
+        backend_ != nullptr && windowShown_ ? backend_->nextInput(*window) : std::nullopt;
+    if (input) {
+      dispatch(std::move(*input), *window);
+    } else if (ended || !windowShown_) {
       return ModalResponseAbort;
+    } else {
+      ended = true;
+      window->performClose();
     }
   }
   return ModalResponseStop;
@@ -44,14 +82,15 @@ void Application::terminate(const std::any& /*sender*/) {
 void Application::sendEvent(const Event& event) {
   std::optional<Event> current = event;
   const auto monitors = monitors_;  // handlers may add or remove monitors
-  for (const auto& monitor : monitors) {
-    current = monitor->handler(*current);
+  for (const auto& [token, handler] : monitors) {
+    current = handler(*current);
     if (!current) {
       return;
     }
   }
-  if (auto window = keyWindow()) {
-    window->sendEvent(*current);
+  const auto window = keyWindow();
+  if (auto responder = window != nullptr ? window->firstResponder() : nullptr) {
+    responder->keyDown(*current);
   }
 }
 

@@ -7,10 +7,6 @@
 
 #include "appkit/Class.h"
 
-#ifndef VELK_APPKIT_LIBDIR_TO_DATADIR
-#error "VELK_APPKIT_LIBDIR_TO_DATADIR (e.g. \"../share\") must be defined by the build"
-#endif
-
 namespace appkit {
 
 namespace fs = std::filesystem;
@@ -39,10 +35,8 @@ std::optional<std::string> Bundle::pathForResource(std::string_view name,
                                                    std::string_view type) const {
   const fs::path path = fs::path(resourcePath_) / (std::string(name) + "." + std::string(type));
   std::error_code error;
-  if (name.empty() || !fs::is_regular_file(path, error)) {
-    return std::nullopt;
-  }
-  return path.string();
+  return !name.empty() && fs::is_regular_file(path, error) ? std::optional(path.string())
+                                                           : std::nullopt;
 }
 
 }  // namespace appkit

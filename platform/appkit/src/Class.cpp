@@ -29,26 +29,20 @@ const Class* find(Matches matches) {
 
 }  // namespace
 
-bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods,
-                const void* image) noexcept {
-  try {
-    const std::lock_guard<std::mutex> guard(registryMutex);
-    for (const Class& known : registry()) {
-      if (known.name_ == name || *known.type_ == type) {
-        std::cerr << "appkit: class " << name << " is registered already\n";
-        return false;
-      }
+bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods) {
+  const std::lock_guard<std::mutex> guard(registryMutex);
+  for (const Class& known : registry()) {
+    if (known.name_ == name || *known.type_ == type) {
+      std::cerr << "appkit: class " << name << " is registered already\n";
+      return false;
     }
-    Class& cls = registry().emplace_back();
-    cls.name_ = name;
-    cls.type_ = &type;
-    cls.factory_ = factory;
-    cls.methods_ = std::move(methods);
-    cls.image_ = image;
-    return true;
-  } catch (...) {
-    return false;
   }
+  Class& cls = registry().emplace_back();
+  cls.name_ = name;
+  cls.type_ = &type;
+  cls.factory_ = factory;
+  cls.methods_ = std::move(methods);
+  return true;
 }
 
 Selector Class::setterOf(std::string_view property) {
@@ -63,14 +57,6 @@ const Class* Class::named(std::string_view name) {
 
 const Class* Class::forType(const std::type_info& type) {
   return find([&](const Class& cls) { return *cls.type_ == type; });
-}
-
-std::shared_ptr<Object> Class::instantiate(const Coder& coder) const {
-  try {
-    return factory_ != nullptr ? factory_(coder) : nullptr;
-  } catch (...) {
-    return nullptr;
-  }
 }
 
 const Class::Method* Class::method(std::string_view selector) const {

@@ -6,27 +6,18 @@
 
 namespace appkit {
 
-Event Event::keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers) {
-  Event event;
-  event.modifierFlags_ = modifierFlags;
-  event.charactersIgnoringModifiers_ = std::move(charactersIgnoringModifiers);
-  return event;
-}
-
 std::any Event::addLocalMonitorForEventsMatchingMask(EventMask mask, MonitorHandler handler) {
   Application& application = Application::shared();
   const std::uint64_t id = ++application.lastMonitorId_;
   if ((mask & EventMaskKeyDown) != 0) {
-    application.monitors_.push_back(
-        std::make_shared<Application::Monitor>(Application::Monitor{id, std::move(handler)}));
+    application.monitors_.emplace(id, std::move(handler));
   }
   return id;
 }
 
 void Event::removeMonitor(const std::any& monitor) {
   if (const auto* id = std::any_cast<std::uint64_t>(&monitor)) {
-    std::erase_if(Application::shared().monitors_,
-                  [&](const auto& installed) { return installed->id == *id; });
+    Application::shared().monitors_.erase(*id);
   }
 }
 

@@ -6,19 +6,11 @@
 
 namespace appkit {
 
-bool Object::respondsToSelector(const Selector& selector) const {
-  const Class* cls = Class::forType(typeid(*this));
-  return cls != nullptr && cls->method(selector) != nullptr;
-}
-
 std::optional<std::any> Object::performSelector(const Selector& selector,
                                                 const std::any& argument) {
   const Class* cls = Class::forType(typeid(*this));
   const Class::Method* method = cls != nullptr ? cls->method(selector) : nullptr;
-  if (method == nullptr) {
-    return std::nullopt;
-  }
-  return (*method)(*this, argument);
+  return method != nullptr ? std::optional((*method)(*this, argument)) : std::nullopt;
 }
 
 }  // namespace appkit

@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "appkit/Bundle.h"
 #include "appkit/Button.h"
@@ -24,57 +23,50 @@ struct Storyboard::Contents {
 
 namespace {
 
-// Makes the objects of one scene by class name and wires them; throws
-// std::runtime_error saying what it cannot make.
+// Makes the objects of the initial controller's scene by class name and wires
+// them; throws std::runtime_error saying what it cannot make.
 class SceneBuilder {
  public:
   explicit SceneBuilder(const pugi::xml_node& root) : root_(root) {}
 
-  // The objects of the scene `id`: a window controller with its content, or
-  // a view controller.
-  std::shared_ptr<Object> scene(const char* id) {
-    const pugi::xml_node element = sceneElement(id, "windowController");
+  // A window controller with its content, or a view controller.
+  std::shared_ptr<Object> initialController() {
+    const char* id = root_.attribute("initialController").value();
+    const pugi::xml_node element = root_.find_child_by_attribute("windowController", "id", id);
     if (element.empty()) {
-      return viewController(sceneElement(id, "viewController"));
+      return viewController(id);
     }
     auto controller = make<WindowController>(element);
-    const pugi::xml_node content = element.child("contentViewController");
-    if (!content.empty()) {
-      controller->setContentViewController(
-          viewController(sceneElement(content.attribute("ref").value(), "viewController")));
+    if (const pugi::xml_node content = element.child("contentViewController")) {
+      controller->setContentViewController(viewController(content.attribute("ref").value()));
     }
     return controller;
   }
 
  private:
-  std::shared_ptr<ViewController> viewController(const pugi::xml_node& element) {
+  // The view controller scene `id` with its view; the outlets are set at
+  // once, so they are there when the first view() runs viewDidLoad().
+  std::shared_ptr<ViewController> viewController(const char* id) {
+    const pugi::xml_node element = root_.find_child_by_attribute("viewController", "id", id);
     if (element.empty()) {
       throw std::runtime_error("no view controller scene of that id");
     }
-    auto controller = make<ViewController>(element);
-    const pugi::xml_node rootView = element.child("view");
-    std::shared_ptr<View> root = rootView.empty() ? nullptr : view(rootView);
-    std::vector<std::pair<Selector, std::shared_ptr<Object>>> outlets;
+    owner_ = make<ViewController>(element);
+    if (const pugi::xml_node root = element.child("view")) {
+      owner_->setView(view(root));
+    }
     for (const pugi::xml_node& outlet : element.child("connections").children("outlet")) {
       const std::string property = outlet.attribute("property").value();
-      if (!controller->respondsToSelector(Class::setterOf(property))) {
+      const std::string id = outlet.attribute("destination").value();
+      const auto destination = objects_.find(id);
+      if (id.empty() || destination == objects_.end()) {
+        throw std::runtime_error("no object with id \"" + id + "\"");
+      }
+      if (!owner_->performSelector(Class::setterOf(property), destination->second)) {
         throw std::runtime_error("the view controller has no outlet \"" + property + "\"");
       }
-      outlets.emplace_back(Class::setterOf(property),
-                           find(outlet.attribute("destination").value()));
     }
-    for (const auto& button : ownersButtons_) {
-      button->setTarget(controller);
-    }
-    // The views wait in the loader until the controller loads its view; the
-    // outlets are set then, before viewDidLoad().
-    controller->setViewLoader([root, outlets](ViewController& owner) {
-      for (const auto& [setter, destination] : outlets) {
-        owner.performSelector(setter, destination);
-      }
-      return root;
-    });
-    return controller;
+    return owner_;
   }
 
   std::shared_ptr<View> view(const pugi::xml_node& element) {
@@ -83,7 +75,7 @@ class SceneBuilder {
       auto button = make<Button>(element);
       const std::string_view target = element.attribute("target").value();
       if (target == "owner") {
-        ownersButtons_.push_back(button);
+        button->setTarget(owner_);
       } else if (!target.empty()) {
         throw std::runtime_error("a button's target is \"owner\" or none");
       }
@@ -128,21 +120,9 @@ class SceneBuilder {
     return object;
   }
 
-  pugi::xml_node sceneElement(const char* id, const char* kind) const {
-    return *id == '\0' ? pugi::xml_node() : root_.find_child_by_attribute(kind, "id", id);
-  }
-
-  std::shared_ptr<Object> find(const std::string& id) const {
-    const auto found = objects_.find(id);
-    if (id.empty() || found == objects_.end()) {
-      throw std::runtime_error("no object with id \"" + id + "\"");
-    }
-    return found->second;
-  }
-
   pugi::xml_node root_;
   std::map<std::string, std::shared_ptr<Object>, std::less<>> objects_;
-  std::vector<std::shared_ptr<Button>> ownersButtons_;
+  std::shared_ptr<ViewController> owner_;
 };
 
 void report(const std::string& path, const std::string& message) {
@@ -179,7 +159,7 @@ std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& na
 std::shared_ptr<Object> Storyboard::instantiateInitialController() const {
   try {
     const pugi::xml_node root = contents_->document.child("storyboard");
-    return SceneBuilder(root).scene(root.attribute("initialController").value());
+    return SceneBuilder(root).initialController();
   } catch (const std::exception& error) {
     report(contents_->path, error.what());
     return nullptr;

@@ -13,7 +13,7 @@ std::int64_t TableView::numberOfRows() {
 
 std::any TableView::objectValue(const std::shared_ptr<TableColumn>& column, std::int64_t row) {
   auto source = dataSource_.lock();
-  if (source == nullptr || row < 0 || row >= numberOfRows()) {
+  if (source == nullptr) {
     return {};
   }
   return source

@@ -1,21 +1,19 @@
 #include "appkit/TextEventBackend.h"
 
-#include <iostream>
 #include <map>
 #include <string>
 #include <string_view>
-#include <utility>
 
-#include "appkit/Window.h"
+#include "TextLayout.h"
 #include "appkit/WindowContents.h"
 
 namespace appkit {
 
 namespace {
 
-// "alt+shift+c" and the like, modifiers joined by '+' to a key, as the
-// modifiers' flags and the key; nothing for any other word.
-std::optional<std::pair<EventModifierFlags, std::string>> parseKeyPress(std::string_view word) {
+// "alt+shift+c" and the like, modifiers joined by '+' to a key, as that key
+// press; nothing for any other word.
+std::optional<Input> parseKeyPress(std::string_view word) {
   static const std::map<std::string_view, EventModifierFlags> kModifiers = {
       {"alt", EventModifierFlagOption},
       {"shift", EventModifierFlagShift},
@@ -23,71 +21,60 @@ std::optional<std::pair<EventModifierFlags, std::string>> parseKeyPress(std::str
       {"ctrl", EventModifierFlagControl}};
   static const std::map<std::string_view, std::string> kNamedKeys = {
       {"space", " "}, {"enter", "\r"}, {"tab", "\t"}, {"escape", "\x1b"}};
-  EventModifierFlags flags = 0;
+  Input press;
   for (auto plus = word.find('+'); plus != std::string_view::npos && plus + 1 < word.size();
        plus = word.find('+')) {
     const auto modifier = kModifiers.find(word.substr(0, plus));
     if (modifier == kModifiers.end()) {
       return std::nullopt;
     }
-    flags |= modifier->second;
+    press.modifierFlags |= modifier->second;
     word.remove_prefix(plus + 1);
   }
   const auto named = kNamedKeys.find(word);
   if (named == kNamedKeys.end() && (word.size() != 1 || word[0] < 0x21 || word[0] > 0x7E)) {
     return std::nullopt;
   }
-  return std::pair(flags, named != kNamedKeys.end() ? named->second : std::string(word));
+  press.key = named != kNamedKeys.end() ? named->second : std::string(word);
+  return press;
 }
 
 }  // namespace
 
-TextEventBackend::TextEventBackend() : TextEventBackend(std::cin, std::cout) {}
-
-TextEventBackend::TextEventBackend(std::istream& input, std::ostream& output)
-    : input_(input), output_(output) {}
-
-void TextEventBackend::displayWindow(Window& window) {
+bool TextEventBackend::displayWindow(Window& window) {
   const WindowContents contents = WindowContents::of(window);
   output_ << "== " << contents.title << " ==\n";
   if (!contents.columns.empty()) {
-    const std::vector<int> widths = contents.columnWidths();
-    output_ << WindowContents::tableRow(widths, contents.columns, "|") << '\n'
-            << WindowContents::tableRule(widths, "|", "-", "|", "|") << '\n';
+    const std::vector<int> widths = TextLayout::columnWidths(contents.columns, contents.rows);
+    output_ << TextLayout::tableRow(widths, contents.columns, "|") << '\n'
+            << TextLayout::tableRule(widths, "|", "-", "|", "|") << '\n';
     for (const auto& row : contents.rows) {
-      output_ << WindowContents::tableRow(widths, row, "|") << '\n';
+      output_ << TextLayout::tableRow(widths, row, "|") << '\n';
     }
   }
   for (const auto& button : contents.buttons) {
     output_ << "[ " << button << " ]\n";
   }
   output_.flush();
+  return true;
 }
 
-bool TextEventBackend::handleNextInput(const std::shared_ptr<Window>& window) {
+std::optional<Input> TextEventBackend::nextInput(Window& /*window*/) {
   for (std::string line; std::getline(input_, line);) {
     const auto begin = line.find_first_not_of(" \t\r");
     if (begin == std::string::npos) {
       continue;
     }
     const std::string word = line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
-    if (word == "close") {
-      window->performClose();
-      return true;
+    if (word == "close" || word == "click") {
+      return Input{.kind = word == "close" ? Input::Kind::CloseButton : Input::Kind::ButtonPress};
     }
-    if (word == "click") {
-      if (clickFocusedButton(window)) {
-        return true;
-      }
-      output_ << "no button to click\n";
-    } else if (auto press = parseKeyPress(word)) {
-      return typeKey(press->first, press->second);
-    } else {
-      output_ << "unknown input: " << word << '\n';
+    if (auto press = parseKeyPress(word)) {
+      return press;
     }
-    output_.flush();
+    output_ << "unknown input: " << word << '\n' << std::flush;
   }
-  return endOfInput(window);
+  return std::nullopt;
 }
 
 }  // namespace appkit

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "appkit/Coder.h"
-#include "appkit/Window.h"
 
 namespace appkit {
 
@@ -26,19 +25,5 @@ View::View(const Coder& coder)
     : width_(decodeSide(coder, "width")),
       height_(decodeSide(coder, "height")),
       accessibilityLabel_(coder.decodeString("accessibilityLabel").value_or("")) {}
-
-std::shared_ptr<Window> View::window() const {
-  for (const View* view = this; view != nullptr; view = view->superview_.lock().get()) {
-    if (auto window = view->window_.lock()) {
-      return window;
-    }
-  }
-  return nullptr;
-}
-
-void View::addSubview(const std::shared_ptr<View>& view) {
-  view->superview_ = sharedAs<View>();
-  subviews_.push_back(view);
-}
 
 }  // namespace appkit

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "appkit/Coder.h"
-#include "appkit/View.h"
 
 namespace appkit {
 
@@ -11,12 +10,7 @@ ViewController::ViewController(const Coder& coder)
     : title_(coder.decodeString("title").value_or("")) {}
 
 std::shared_ptr<View> ViewController::view() {
-  if (view_ == nullptr) {
-    auto loader = std::exchange(viewLoader_, nullptr);
-    view_ = loader ? loader(*this) : nullptr;
-    if (view_ == nullptr) {
-      view_ = std::make_shared<View>();
-    }
+  if (!std::exchange(loaded_, true)) {
     viewDidLoad();
   }
   return view_;

@@ -1,7 +1,6 @@
 #include "appkit/Window.h"
 
 #include "appkit/Application.h"
-#include "appkit/Event.h"
 #include "appkit/EventBackend.h"
 #include "appkit/Notification.h"
 #include "appkit/View.h"
@@ -51,16 +50,14 @@ bool Window::isKeyWindow() const { return Application::shared().keyWindow().get(
 
 void Window::makeKeyAndOrderFront() {
   Application& application = Application::shared();
+  application.keyWindow_ = sharedAs<Window>();
   if (!visible_) {
     contentViewController_->viewWillAppear();
     visible_ = true;
-    application.keyWindow_ = sharedAs<Window>();
-    if (EventBackend* backend = application.eventBackend()) {
-      backend->displayWindow(*this);
-    }
+    application.windowShown_ =
+        application.backend_ != nullptr && application.backend_->displayWindow(*this);
     contentViewController_->viewDidAppear();
   }
-  application.keyWindow_ = sharedAs<Window>();
 }
 
 void Window::orderOut() {
@@ -70,34 +67,24 @@ void Window::orderOut() {
   contentViewController_->viewWillDisappear();
   visible_ = false;
   Application& application = Application::shared();
-  if (application.keyWindow_.lock().get() == this) {
+  if (isKeyWindow()) {
     application.keyWindow_.reset();
   }
-  if (EventBackend* backend = application.eventBackend()) {
-    backend->windowDidOrderOut(*this);
+  if (application.backend_ != nullptr) {
+    application.backend_->windowDidOrderOut(*this);
   }
-}
-
-void Window::close() {
-  if (auto delegate = delegate_.lock()) {
-    delegate->performSelector("windowWillClose:",
-                              Notification(std::string(WillCloseNotification), sharedAs<Window>()));
-  }
-  orderOut();
 }
 
 void Window::performClose() {
   if ((styleMask_ & WindowStyleMaskClosable) != 0) {
-    close();
+    if (auto delegate = delegate_.lock()) {
+      delegate->performSelector(
+          "windowWillClose:", Notification{std::string(WillCloseNotification), sharedAs<Window>()});
+    }
+    orderOut();
   }
 }
 
 std::shared_ptr<View> Window::firstResponder() const { return focusedView(contentView()); }
-
-void Window::sendEvent(const Event& event) const {
-  if (auto responder = firstResponder()) {
-    responder->keyDown(event);
-  }
-}
 
 }  // namespace appkit

@@ -2,8 +2,8 @@
 
 #include <any>
 #include <cstdint>
+#include <map>
 #include <memory>
-#include <vector>
 
 #include "appkit/AppKitExport.h"
 #include "appkit/Event.h"
@@ -34,12 +34,15 @@ class VELKAPPKIT_EXPORT Application {
   // never installs one takes EventBackend::automatic() when its first modal
   // loop starts.
   void setEventBackend(std::unique_ptr<EventBackend> backend);
-  EventBackend* eventBackend() const { return backend_.get(); }
 
-  // Puts `window` on screen as the key window and lets the backend handle
-  // the user's input until stopModal() is called. Returns ModalResponseStop
-  // then, or ModalResponseAbort when no input is left. The window stays on
-  // screen.
+  // Puts `window` on screen as the key window and handles the backend's
+  // input until stopModal() is called: a key press goes to sendEvent() (a
+  // letter upper case exactly when Shift is held; an upper-case letter adds
+  // Shift), a button press presses the window's focused button, the title
+  // bar's close button is the window's performClose(). The end of the input
+  // is that close button, once; after that, or when no backend could show
+  // the window, no input is left. Returns ModalResponseStop, or
+  // ModalResponseAbort when no input is left. The window stays on screen.
   ModalResponse runModalForWindow(const std::shared_ptr<Window>& window);
 
   // Ends the running modal loop once the current event has been handled.
@@ -61,18 +64,14 @@ class VELKAPPKIT_EXPORT Application {
   friend class Event;
   friend class Window;
 
-  struct Monitor {
-    std::uint64_t id;
-    Event::MonitorHandler handler;
-  };
-
   Application() = default;
   ~Application();
 
   std::unique_ptr<EventBackend> backend_;
   bool backendInstalled_ = false;
+  bool windowShown_ = false;  // the backend drew the last window put on screen
   bool stopped_ = false;
-  std::vector<std::shared_ptr<Monitor>> monitors_;
+  std::map<std::uint64_t, Event::MonitorHandler> monitors_;  // by token: in the order installed
   std::uint64_t lastMonitorId_ = 0;
   std::weak_ptr<Window> keyWindow_;
 };

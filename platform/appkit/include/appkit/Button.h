@@ -13,7 +13,6 @@ namespace appkit {
 // (a std::shared_ptr<Object>) as the argument.
 class VELKAPPKIT_EXPORT Button : public View {
  public:
-  Button() = default;
   // Decodes "title" and "action"; the storyboard connects the target.
   explicit Button(const Coder& coder);
 

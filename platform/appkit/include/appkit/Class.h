@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <typeinfo>
 
 #include "appkit/AppKitExport.h"
@@ -33,46 +32,24 @@ class VELKAPPKIT_EXPORT Class {
   using Factory = std::shared_ptr<Object> (*)(const Coder& coder);
 
   // Registers T under `name` with the methods `makeMethods()` returns, made
-  // with T(const Coder&) when it has that constructor. False, registering
-  // nothing (after a line on standard error), when the name or the type is
-  // registered already or making the methods fails; never throws.
+  // with T(const Coder&). False, registering nothing (after a line on
+  // standard error), when the name or the type is registered already or
+  // making the methods fails; never throws.
   template <class T, class MakeMethods>
   static bool define(const char* name, MakeMethods makeMethods) noexcept {
-    Factory factory = nullptr;
-    if constexpr (std::is_constructible_v<T, const Coder&>) {
-      factory = [](const Coder& coder) -> std::shared_ptr<Object> {
-        return std::make_shared<T>(coder);
-      };
-    }
     try {
-      return add(name, typeid(T), factory, makeMethods(), &Image<T>::anchor);
+      return add(name, typeid(T), &make<T>, makeMethods());
     } catch (...) {
       return false;
     }
   }
 
-  // The method of `function`, a member function of T taking `const A&`: it
-  // runs the function when the argument holds an A, and does nothing else.
-  template <class T, class A>
-  static Method action(void (T::*function)(const A&)) {
-    return [function](Object& receiver, const std::any& argument) -> std::any {
-      if (const A* value = std::any_cast<A>(&argument)) {
-        (dynamic_cast<T&>(receiver).*function)(*value);
-      }
-      return {};
-    };
-  }
-
-  // Adds to `methods` the outlet `name` kept in `member`: the getter `name`
-  // and the setter "set<Name>:", which keeps a V and clears the outlet for
-  // anything else.
+  // Adds to `methods` the setter "set<Name>:" of the outlet `name` kept in
+  // `member`, which keeps a V and clears the outlet for anything else.
   template <class T, class V>
   using Outlet = std::weak_ptr<V> T::*;
   template <class T, class V>
   static void outlet(Methods& methods, const std::string& name, Outlet<T, V> member) {
-    methods[name] = [member](Object& receiver, const std::any&) -> std::any {
-      return std::shared_ptr<Object>((dynamic_cast<T&>(receiver).*member).lock());
-    };
     methods[setterOf(name)] = [member](Object& receiver, const std::any& argument) -> std::any {
       const auto* object = std::any_cast<std::shared_ptr<Object>>(&argument);
       dynamic_cast<T&>(receiver).*member =
@@ -89,33 +66,30 @@ class VELKAPPKIT_EXPORT Class {
   static const Class* named(std::string_view name);
   static const Class* forType(const std::type_info& type);
 
-  // A new instance made from `coder`; nullptr when the class cannot be made
-  // or making it failed.
-  std::shared_ptr<Object> instantiate(const Coder& coder) const;
+  // A new instance made from `coder`; throws what the constructor throws.
+  std::shared_ptr<Object> instantiate(const Coder& coder) const { return factory_(coder); }
 
   // The method for `selector`; nullptr when the class has none.
   const Method* method(std::string_view selector) const;
 
   // An address inside the program or shared library that registered the
-  // class.
-  const void* image() const { return image_; }
+  // class: its factory's.
+  const void* image() const { return reinterpret_cast<const void*>(factory_); }
 
  private:
-  // Lives in the library that registers T; hidden, so that no other copy can
-  // stand in for it (see Bundle::forClass).
+  // The factory of T. It lives in the library that registers T; hidden, so
+  // that no other library's copy can stand in for it (see Bundle::forClass).
   template <class T>
-  struct Image {
-    __attribute__((visibility("hidden"))) static inline const char anchor = 0;
-  };
+  __attribute__((visibility("hidden"))) static std::shared_ptr<Object> make(const Coder& coder) {
+    return std::make_shared<T>(coder);
+  }
 
-  static bool add(const char* name, const std::type_info& type, Factory factory, Methods methods,
-                  const void* image) noexcept;
+  static bool add(const char* name, const std::type_info& type, Factory factory, Methods methods);
 
   std::string name_;
   const std::type_info* type_ = nullptr;
   Factory factory_ = nullptr;
   Methods methods_;
-  const void* image_ = nullptr;
 };
 
 }  // namespace appkit

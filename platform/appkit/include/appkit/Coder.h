@@ -12,7 +12,6 @@ namespace appkit {
 // it in its constructor taking a Coder.
 class Coder {
  public:
-  Coder() = default;
   explicit Coder(std::map<std::string, std::string, std::less<>> values)
       : values_(std::move(values)) {}
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "appkit/AppKitExport.h"
 
@@ -32,7 +33,9 @@ class VELKAPPKIT_EXPORT Event {
 
   // `charactersIgnoringModifiers` is what the key types without the
   // modifiers' effect except Shift's ("C" for Option+Shift+C).
-  static Event keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers);
+  static Event keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers) {
+    return {modifierFlags, std::move(charactersIgnoringModifiers)};
+  }
 
   EventModifierFlags modifierFlags() const { return modifierFlags_; }
   const std::string& charactersIgnoringModifiers() const { return charactersIgnoringModifiers_; }
@@ -48,7 +51,8 @@ class VELKAPPKIT_EXPORT Event {
   static void removeMonitor(const std::any& monitor);
 
  private:
-  Event() = default;
+  Event(EventModifierFlags modifierFlags, std::string characters)
+      : modifierFlags_(modifierFlags), charactersIgnoringModifiers_(std::move(characters)) {}
 
   EventModifierFlags modifierFlags_ = 0;
   std::string charactersIgnoringModifiers_;

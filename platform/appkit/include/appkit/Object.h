@@ -24,9 +24,6 @@ class VELKAPPKIT_EXPORT Object : public std::enable_shared_from_this<Object> {
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
 
-  // True when the class registered for this object's type has `selector`.
-  bool respondsToSelector(const Selector& selector) const;
-
   // Runs the method for `selector` with `argument` and returns its result
   // (an empty std::any for methods without one); nullopt, having done
   // nothing, when the object does not respond to `selector`.

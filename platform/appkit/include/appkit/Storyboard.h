@@ -36,7 +36,7 @@ class Object;
 // kind (which it must be); each object is made from the element's attributes
 // (Class::instantiate). A button's target is "owner", the scene's view
 // controller. An outlet calls the controller's setter "set<Property>:" with
-// the destination object when the view is loaded, before viewDidLoad().
+// the destination object as the controller is made, before viewDidLoad().
 class VELKAPPKIT_EXPORT Storyboard {
  public:
   struct Contents;

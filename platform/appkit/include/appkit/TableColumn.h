@@ -11,7 +11,6 @@ namespace appkit {
 // One column of a table view, told apart by its header title.
 class VELKAPPKIT_EXPORT TableColumn : public Object {
  public:
-  TableColumn() = default;
   // Decodes "title".
   explicit TableColumn(const Coder& coder) : title_(coder.decodeString("title").value_or("")) {}
 

@@ -24,26 +24,25 @@ class VELKAPPKIT_EXPORT TableView : public View {
     std::int64_t row = 0;
   };
 
-  TableView() = default;
   explicit TableView(const Coder& coder) : View(coder) {}
 
   const std::vector<std::shared_ptr<TableColumn>>& tableColumns() const { return columns_; }
   void addTableColumn(const std::shared_ptr<TableColumn>& column) { columns_.push_back(column); }
 
-  // The delegate and the data source, held weakly.
-  void setDelegate(const std::shared_ptr<Object>& delegate) { delegate_ = delegate; }
+  // The table asks its delegate nothing, so it keeps none.
+  void setDelegate(const std::shared_ptr<Object>& /*delegate*/) {}
+  // Held weakly.
   void setDataSource(const std::shared_ptr<Object>& dataSource) { dataSource_ = dataSource; }
 
   // The data source's row count; 0 without a data source that gives one.
   std::int64_t numberOfRows();
 
-  // The data source's value for the cell; empty without a data source or
-  // outside the rows.
+  // The data source's value for the cell (rows outside the table are its to
+  // answer); empty without a data source.
   std::any objectValue(const std::shared_ptr<TableColumn>& column, std::int64_t row);
 
  private:
   std::vector<std::shared_ptr<TableColumn>> columns_;
-  std::weak_ptr<Object> delegate_;
   std::weak_ptr<Object> dataSource_;
 };
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <iosfwd>
-#include <memory>
+#include <iostream>
 #include <optional>
 
 #include "appkit/AppKitExport.h"
@@ -21,18 +20,17 @@ namespace appkit {
 //               to a key, a single character or space, enter, tab, escape;
 //               shift makes a letter upper case
 // Blank lines are skipped; other lines get an "unknown input" line on the
-// output. The end of the input closes the window like its title bar's close
-// button; once that did not end the modal loop, no input is left.
+// output.
 class VELKAPPKIT_EXPORT TextEventBackend : public EventBackend {
  public:
   // Reads `input` and writes `output` (standard input and output by
   // default); both must outlive the backend.
-  TextEventBackend();
-  TextEventBackend(std::istream& input, std::ostream& output);
+  explicit TextEventBackend(std::istream& input = std::cin, std::ostream& output = std::cout)
+      : input_(input), output_(output) {}
 
-  void displayWindow(Window& window) override;
+  bool displayWindow(Window& window) override;
   void windowDidOrderOut(Window& /*window*/) override {}
-  bool handleNextInput(const std::shared_ptr<Window>& window) override;
+  std::optional<Input> nextInput(Window& window) override;
 
  private:
   std::istream& input_;

@@ -14,8 +14,7 @@ class Event;
 class Window;
 
 // A rectangle of a window's content, with subviews. Views are owned by their
-// superview (the root view by its view controller); the links back up are
-// weak.
+// superview (the root view by its view controller).
 class VELKAPPKIT_EXPORT View : public Object {
  public:
   View() = default;
@@ -28,15 +27,16 @@ class VELKAPPKIT_EXPORT View : public Object {
   int width() const { return width_; }
   int height() const { return height_; }
 
-  // The window the view is in, through its superviews; nullptr when none.
-  std::shared_ptr<Window> window() const;
+  // The window whose content view this is; nullptr for any other view.
+  std::shared_ptr<Window> window() const { return window_.lock(); }
 
   const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
-  // Adds `view`, which has no superview yet, as the last subview.
-  void addSubview(const std::shared_ptr<View>& view);
+  // Adds `view` as the last subview.
+  void addSubview(const std::shared_ptr<View>& view) { subviews_.push_back(view); }
 
-  // The view that keyboard focus moves to from this one.
-  void setNextKeyView(const std::shared_ptr<View>& view) { nextKeyView_ = view; }
+  // The view that keyboard focus moves to from this one. Kept nowhere: the
+  // backends that move the focus (Tab on the desktop) follow their own order.
+  void setNextKeyView(const std::shared_ptr<View>& /*view*/) {}
 
   // What assistive technology calls the view; "" when the storyboard gave
   // it no name.
@@ -56,9 +56,7 @@ class VELKAPPKIT_EXPORT View : public Object {
   int width_ = 0;
   int height_ = 0;
   std::string accessibilityLabel_;
-  std::weak_ptr<View> superview_;
   std::vector<std::shared_ptr<View>> subviews_;
-  std::weak_ptr<View> nextKeyView_;
   std::weak_ptr<Window> window_;  // set on a window's content view only
   bool accessibilityFocused_ = false;
 };

@@ -1,17 +1,16 @@
 #pragma once
 
 #include <any>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "appkit/AppKitExport.h"
 #include "appkit/Object.h"
+#include "appkit/View.h"
 
 namespace appkit {
 
 class Coder;
-class View;
 
 // Manages a view: loads it on first use and hears when it appears and
 // disappears. Subclasses override the life cycle operations; each override
@@ -38,20 +37,16 @@ class VELKAPPKIT_EXPORT ViewController : public Object {
   virtual void setRepresentedObject(std::any object) { representedObject_ = std::move(object); }
 
   const std::string& title() const { return title_; }
-  void setTitle(std::string title) { title_ = std::move(title); }
 
   // Runs `selector` on this controller when it responds to it.
   void doCommandBySelector(const Selector& selector) { performSelector(selector); }
 
-  // Used by storyboards: builds the view and connects its outlets, run once
-  // by the first view() instead of making an empty view.
-  void setViewLoader(std::function<std::shared_ptr<View>(ViewController&)> loader) {
-    viewLoader_ = std::move(loader);
-  }
+  // Used by storyboards: the view the first view() loads.
+  void setView(std::shared_ptr<View> view) { view_ = std::move(view); }
 
  private:
-  std::shared_ptr<View> view_;
-  std::function<std::shared_ptr<View>(ViewController&)> viewLoader_;
+  std::shared_ptr<View> view_ = std::make_shared<View>();  // until setView()
+  bool loaded_ = false;
   std::any representedObject_;
   std::string title_;
 };

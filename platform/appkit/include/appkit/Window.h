@@ -10,7 +10,6 @@
 
 namespace appkit {
 
-class Event;
 class View;
 class ViewController;
 
@@ -23,7 +22,7 @@ inline constexpr WindowStyleMask WindowStyleMaskClosable = 1U << 1;
 // on screen leaves the screen first.
 class VELKAPPKIT_EXPORT Window : public Object {
  public:
-  // The name of the Notification that close() sends to the delegate's
+  // The name of the Notification that performClose() sends to the delegate's
   // "windowWillClose:", with the window as its object.
   static constexpr std::string_view WillCloseNotification = "WindowWillCloseNotification";
 
@@ -54,18 +53,14 @@ class VELKAPPKIT_EXPORT Window : public Object {
   void makeKeyAndOrderFront();
   // Takes the window off screen (viewWillDisappear()) when it is on screen.
   void orderOut();
-  // Sends WillCloseNotification to the delegate, then orders the window out.
-  void close();
-  // What the title bar's close button does: close() when the style mask has
-  // WindowStyleMaskClosable, else nothing.
+  // What the title bar's close button does: when the style mask has
+  // WindowStyleMaskClosable, sends WillCloseNotification to the delegate,
+  // then orders the window out; else nothing.
   void performClose();
 
   // Where key presses go: the first view of the content (depth first) that
   // has accessibility focus; nullptr when none has.
   std::shared_ptr<View> firstResponder() const;
-
-  // Delivers a key press to the first responder.
-  void sendEvent(const Event& event) const;
 
  private:
   std::shared_ptr<ViewController> contentViewController_;

@@ -13,7 +13,6 @@ namespace appkit {
 // content view controller.
 class VELKAPPKIT_EXPORT WindowController : public Object {
  public:
-  WindowController() = default;
   explicit WindowController(const Coder& /*coder*/) {}
 
   // nullptr when the scene has none.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 
 #include "appkit/EventBackend.h"
@@ -17,10 +16,9 @@ namespace appkit {
 //   Alt+<key>          Option+<key> (Alt+C is Option+C)
 //   Escape, Ctrl+W     the title bar's close button
 //   other keys         key presses without modifiers (Control for Ctrl+<letter>)
-// The end of the input closes the window like its title bar's close button.
 // The terminal is restored when the window leaves the screen and when the
 // backend is destroyed. When the terminal cannot be set up, a line goes to
-// standard error and no input is left.
+// standard error and the window is not shown.
 class TerminalEventBackend : public EventBackend {
  public:
   TerminalEventBackend() = default;
@@ -28,9 +26,9 @@ class TerminalEventBackend : public EventBackend {
   TerminalEventBackend(const TerminalEventBackend&) = delete;
   TerminalEventBackend& operator=(const TerminalEventBackend&) = delete;
 
-  void displayWindow(Window& window) override;
+  bool displayWindow(Window& window) override;
   void windowDidOrderOut(Window& window) override;
-  bool handleNextInput(const std::shared_ptr<Window>& window) override;
+  std::optional<Input> nextInput(Window& window) override;
 
  private:
   // Sets the screen up when a window first needs it; true when it can be

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "appkit/Window.h"
+#include "TextLayout.h"
 #include "appkit/WindowContents.h"
 
 namespace appkit {
@@ -40,7 +40,7 @@ std::string utf8(wint_t code) {
 // Writes `text` at (y, x), cut to `width` columns and padded to them.
 void put(int y, int x, std::string_view text, int width) {
   if (width > 0) {
-    mvaddstr(y, x, WindowContents::fitToWidth(text, width).c_str());
+    mvaddstr(y, x, TextLayout::fitToWidth(text, width).c_str());
   }
 }
 
@@ -89,19 +89,19 @@ void TerminalEventBackend::suspend() {
   }
 }
 
-void TerminalEventBackend::displayWindow(Window& window) {
+bool TerminalEventBackend::displayWindow(Window& window) {
   if (!resume()) {
-    return;
+    return false;
   }
   const WindowContents contents = WindowContents::of(window);
   erase();
   attron(A_BOLD);
-  const int titleWidth = std::min(WindowContents::displayWidth(contents.title), COLS);
+  const int titleWidth = std::min(TextLayout::displayWidth(contents.title), COLS);
   put(0, (COLS - titleWidth) / 2, contents.title, titleWidth);
   attroff(A_BOLD);
   int y = 2;
   if (!contents.columns.empty()) {
-    std::vector<int> widths = contents.columnWidths();
+    std::vector<int> widths = TextLayout::columnWidths(contents.columns, contents.rows);
     // The widest columns narrow until the table, cells, blanks and rules, fits.
     const auto tableWidth = [&] {
       return std::accumulate(widths.begin(), widths.end(), 1,
@@ -113,23 +113,23 @@ void TerminalEventBackend::displayWindow(Window& window) {
       --*widest;
     }
     const int x = std::max(0, (COLS - tableWidth()) / 2);
-    mvaddstr(y++, x, WindowContents::tableRule(widths, "┌", "─", "┬", "┐").c_str());
-    mvaddstr(y++, x, WindowContents::tableRow(widths, contents.columns, "│").c_str());
-    mvaddstr(y++, x, WindowContents::tableRule(widths, "├", "─", "┼", "┤").c_str());
+    mvaddstr(y++, x, TextLayout::tableRule(widths, "┌", "─", "┬", "┐").c_str());
+    mvaddstr(y++, x, TextLayout::tableRow(widths, contents.columns, "│").c_str());
+    mvaddstr(y++, x, TextLayout::tableRule(widths, "├", "─", "┼", "┤").c_str());
     for (std::size_t row = 0; row < contents.rows.size() && y < LINES - 4; ++row) {
-      mvaddstr(y++, x, WindowContents::tableRow(widths, contents.rows[row], "│").c_str());
+      mvaddstr(y++, x, TextLayout::tableRow(widths, contents.rows[row], "│").c_str());
     }
-    mvaddstr(y++, x, WindowContents::tableRule(widths, "└", "─", "┴", "┘").c_str());
+    mvaddstr(y++, x, TextLayout::tableRule(widths, "└", "─", "┴", "┘").c_str());
   }
   y += 1;
   int buttonsWidth = 0;
   for (const auto& title : contents.buttons) {
-    buttonsWidth += WindowContents::displayWidth("[ " + title + " ]") + (buttonsWidth == 0 ? 0 : 3);
+    buttonsWidth += TextLayout::displayWidth("[ " + title + " ]") + (buttonsWidth == 0 ? 0 : 3);
   }
   int x = std::max(0, (COLS - buttonsWidth) / 2);
   for (std::size_t i = 0; i < contents.buttons.size(); ++i) {
     const std::string label = "[ " + contents.buttons[i] + " ]";
-    const int width = std::min(WindowContents::displayWidth(label), std::max(0, COLS - x));
+    const int width = std::min(TextLayout::displayWidth(label), std::max(0, COLS - x));
     attr_set(static_cast<int>(i) == contents.focusedButton ? A_REVERSE : A_NORMAL, 0, nullptr);
     put(y, x, label, width);
     x += width + 3;
@@ -138,26 +138,28 @@ void TerminalEventBackend::displayWindow(Window& window) {
   put(LINES - 1, 0, "Enter/Space: press the button   Esc/Ctrl+W: close the window", COLS - 1);
   attr_set(A_NORMAL, 0, nullptr);
   refresh();
+  return true;
 }
 
 void TerminalEventBackend::windowDidOrderOut(Window& /*window*/) { suspend(); }
 
-bool TerminalEventBackend::handleNextInput(const std::shared_ptr<Window>& window) {
+std::optional<Input> TerminalEventBackend::nextInput(Window& window) {
   if (!resume()) {
-    return false;
+    return std::nullopt;
   }
+  const Input close{.kind = Input::Kind::CloseButton};
   for (;;) {
     wint_t key = 0;
     const int kind = get_wch(&key);
     if (kind == ERR) {
-      return endOfInput(window);
+      return std::nullopt;
     }
     if (kind == KEY_CODE_YES) {
       if (key == KEY_ENTER) {
-        return typeKey(0, "\r");
+        return Input{.key = "\r"};
       }
       if (key == KEY_RESIZE) {
-        displayWindow(*window);
+        displayWindow(window);
       }
       continue;
     }
@@ -167,22 +169,34 @@ bool TerminalEventBackend::handleNextInput(const std::shared_ptr<Window>& window
       const int nextKind = get_wch(&next);
       timeout(-1);
       if (nextKind == OK && next > 0x20 && next != 0x7F) {
-        return typeKey(EventModifierFlagOption, utf8(next));
+        return Input{.modifierFlags = EventModifierFlagOption, .key = utf8(next)};
       }
-      window->performClose();
-      return true;
+      return close;
     }
     if (key == kControlW) {
-      window->performClose();
-      return true;
+      return close;
     }
     if (key == '\r' || key == '\n') {
-      return typeKey(0, "\r");
+      return Input{.key = "\r"};
     }
     if (key >= 1 && key <= 26 && key != '\t') {
-      return typeKey(EventModifierFlagControl, std::string(1, static_cast<char>('a' + key - 1)));
+      return Input{.modifierFlags = EventModifierFlagControl,
+                   .key = std::string(1, static_cast<char>('a' + key - 1))};
     }
-    return typeKey(0, utf8(key));
+    return Input{.key = utf8(key)};
+  }
+}
+
+// The plugin's entry point, looked up by name when VelkAppKit loads it.
+extern "C" __attribute__((visibility("default"))) bool velkAppKitBackend(
+    std::unique_ptr<EventBackend>& backend, std::string& error) {
+  static_assert(std::is_same_v<decltype(&velkAppKitBackend), EventBackend::PluginEntry>);
+  try {
+    backend = std::make_unique<TerminalEventBackend>();
+    return true;
+  } catch (const std::exception& failure) {
+    error = failure.what();
+    return false;
   }
 }
 
