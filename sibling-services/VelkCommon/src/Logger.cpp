@@ -26,55 +26,38 @@ constexpr bool allPlain(std::uint64_t word) {
   return (((word - kOnes * ' ') | (backslashes - kOnes) | word) & kHighBits) == 0;
 }
 
+// The eight bytes at `bytes` as one word.
+std::uint64_t wordAt(const char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
 // Writes the message at `out` escaped as the log writes it (see Logger) and
 // returns the end; `out` has room for four bytes per byte of the message.
 char* writeEscaped(char* out, std::string_view message) {
   static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
   for (std::size_t i = 0; i < message.size();) {
-    if (i + 8 <= message.size()) {
-      // Eight bytes at a time while all of them are kept.
-      std::uint64_t word = 0;
-      std::memcpy(&word, message.data() + i, 8);
-      if (allPlain(word)) {
-        std::memcpy(out, &word, 8);
-        out += 8;
-        i += 8;
-        continue;
-      }
-    }
-    const char c = message[i];
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte - unsigned{' '} < 0x60U && c != '\\') {
-      *out++ = c;  // nearly every byte: printable ASCII, kept
-      ++i;
+    if (i + 8 <= message.size() && allPlain(wordAt(&message[i]))) {
+      out = std::copy_n(&message[i], 8, out);  // nearly every byte: printable ASCII, kept
+      i += 8;
       continue;
     }
-    const std::size_t length = byte < 0x80 ? 0 : foundation::Utf8::decode(message.substr(i)).length;
-    if (length != 0) {
-      out = std::copy_n(message.data() + i, length, out);
-      i += length;
-      continue;
+    const auto byte = static_cast<unsigned char>(message[i]);
+    std::size_t kept = byte - unsigned{' '} < 0x60U && byte != '\\' ? 1 : 0;
+    if (byte >= 0x80) {
+      kept = foundation::Utf8::decode(message.substr(i)).length;
     }
-    *out++ = '\\';
-    switch (c) {
-      case '\\':
-        *out++ = '\\';
-        break;
-      case '\n':
-        *out++ = 'n';
-        break;
-      case '\r':
-        *out++ = 'r';
-        break;
-      case '\t':
-        *out++ = 't';
-        break;
-      default:
-        *out++ = 'x';
-        *out++ = kHexDigits[byte >> 4U];
-        *out++ = kHexDigits[byte & 0x0FU];
-    }
-    ++i;
+    const char* escaped = byte == '\\'   ? "\\\\"
+                          : byte == '\n' ? "\\n"
+                          : byte == '\r' ? "\\r"
+                          : byte == '\t' ? "\\t"
+                                         : nullptr;
+    const std::array<char, 4> hex = {'\\', 'x', kHexDigits[byte >> 4U], kHexDigits[byte & 0x0FU]};
+    out = kept != 0            ? std::copy_n(&message[i], kept, out)
+          : escaped != nullptr ? std::copy_n(escaped, 2, out)
+                               : std::copy_n(hex.data(), hex.size(), out);
+    i += std::max<std::size_t>(kept, 1);
   }
   return out;
 }
@@ -131,23 +114,14 @@ void Logger::write(std::string_view level, std::string_view message, LogCaller c
     const std::array<char, 4> millis = {static_cast<char>('0' + milliseconds / 100),
                                         static_cast<char>('0' + milliseconds / 10 % 10),
                                         static_cast<char>('0' + milliseconds % 10), ' '};
-    const std::array<std::string_view, 10> header = {localTime(now.tv_sec),
-                                                     std::string_view(millis.data(), millis.size()),
-                                                     level,
-                                                     " ",
-                                                     idsOfThisThread(),
-                                                     " ",
-                                                     className,
-                                                     ".",
-                                                     operation,
-                                                     " |"};
-    std::size_t size = 1 + 4 * message.size();
-    for (const std::string_view piece : header) {
-      size += piece.size();
-    }
-    std::string line(size, '\0');
+    // Room for the header (at most 64 bytes besides the class and operation
+    // names) and for every byte of the message written as \xNN.
+    std::string line(64 + className.size() + operation.size() + 4 * message.size(), '\0');
     char* end = line.data();
-    for (const std::string_view piece : header) {
+    for (const std::string_view piece :
+         {localTime(now.tv_sec), std::string_view(millis.data(), millis.size()), level,
+          std::string_view(" "), std::string_view(idsOfThisThread()), std::string_view(" "),
+          className, std::string_view("."), operation, std::string_view(" |")}) {
       end = std::copy(piece.begin(), piece.end(), end);
     }
     end = writeEscaped(end, message);
