@@ -102,6 +102,10 @@ class PcscLab:
         with open(self.opensc_conf, "w") as f:
             f.write("app default {\n  framework pkcs15 {\n    use_file_caching = no;\n  }\n}\n")
         self._write_config()
+        # pcscd 2 asks polkit whether a client may connect; a test machine has no
+        # system bus to ask (pcscd 1.9 has no such option and asks nobody).
+        usage = subprocess.run([PCSCD, "--help"], capture_output=True, text=True)
+        polkit = ["--disable-polkit"] if "--disable-polkit" in usage.stdout + usage.stderr else []
         # pcscd takes its listening socket systemd-style: fd 3, LISTEN_FDS, LISTEN_PID.
         listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         if os.path.exists(self.socket_path):
@@ -119,7 +123,7 @@ class PcscLab:
                 os.dup2(log, 1)
                 os.dup2(log, 2)
                 env = dict(os.environ, LISTEN_FDS="1", LISTEN_PID=str(os.getpid()))
-                os.execve(PCSCD, [PCSCD, "-f", "-c", self.config], env)
+                os.execve(PCSCD, [PCSCD, "-f", "-c", self.config] + polkit, env)
             finally:
                 os._exit(127)
         # pcscd holds the socket now: once it dies, clients are refused at once.
