@@ -22,7 +22,9 @@ if [ -z "${VELK_UNDER_XVFB:-}" ]; then
 fi
 unset WAYLAND_DISPLAY
 # Under LeakSanitizer, what Qt leaves in the libraries below it is not ours.
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan-qt.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# Whole allocation stacks (Qt has no frame pointers) let the suppressions
+# name the Qt function that allocated.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan-qt.supp:fast_unwind_on_malloc=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/run"
