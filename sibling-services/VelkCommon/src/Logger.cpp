@@ -48,16 +48,19 @@ char* writeEscaped(char* out, std::string_view message) {
     if (byte >= 0x80) {
       kept = foundation::Utf8::decode(message.substr(i)).length;
     }
+    if (kept != 0) {
+      out = std::copy_n(&message[i], kept, out);
+      i += kept;
+      continue;
+    }
     const char* escaped = byte == '\\'   ? "\\\\"
                           : byte == '\n' ? "\\n"
                           : byte == '\r' ? "\\r"
                           : byte == '\t' ? "\\t"
                                          : nullptr;
     const std::array<char, 4> hex = {'\\', 'x', kHexDigits[byte >> 4U], kHexDigits[byte & 0x0FU]};
-    out = kept != 0            ? std::copy_n(&message[i], kept, out)
-          : escaped != nullptr ? std::copy_n(escaped, 2, out)
-                               : std::copy_n(hex.data(), hex.size(), out);
-    i += std::max<std::size_t>(kept, 1);
+    out = escaped != nullptr ? std::copy_n(escaped, 2, out) : std::copy_n(hex.data(), 4, out);
+    ++i;
   }
   return out;
 }
