@@ -4,7 +4,8 @@
     velk_host_watch.py VELK-HOST alone   without pcscd: the session lock, the
                                          reminder at the start and every
                                          --remind-every, SIGTERM
-    velk_host_watch.py VELK-HOST card    on the real smart-card stack (a
+    velk_host_watch.py VELK-HOST card VELK-MAKE-CERT
+                                         on the real smart-card stack (a
                                          private pcscd, vpcd readers, a virtual
                                          card OpenSC reads): cards put in and
                                          pulled out, readers unplugged, pcscd
@@ -22,6 +23,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "sup
 import pcsc_lab  # noqa: E402
 
 HOST = os.path.abspath(sys.argv[1])
+MAKE_CERT = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else None
 
 
 def wait_for(done, what, timeout=15):
@@ -32,13 +34,11 @@ def wait_for(done, what, timeout=15):
         time.sleep(0.02)
 
 
-def certificate(folder, name, usage):
-    """A self-signed certificate (DER) with the key usage `usage`, valid for a year."""
+def certificate(folder, name, serial, usage):
+    """A certificate (DER) with the key usage `usage`, valid for a year."""
     path = os.path.join(folder, name + ".der")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
-                    "-nodes", "-keyout", os.path.join(folder, name + ".key"), "-subj", "/CN=" + name,
-                    "-days", "365", "-addext", "basicConstraints=critical,CA:FALSE", "-addext", "keyUsage=critical," + usage, "-outform", "DER",
-                    "-out", path], check=True, capture_output=True)
+    subprocess.run([MAKE_CERT, "--serial", serial, "--not-after", "+365", "--key-usage", usage,
+                    "--out", path], check=True, capture_output=True)
     with open(path, "rb") as f:
         return f.read()
 
@@ -119,9 +119,9 @@ def card(home):
     """On the real stack: a card put in is recorded once and reminded of; a card
     pulled out mid-read, one no module reads, a reader unplugged and pcscd
     stopped or restarted each give a line and the agent carries on."""
-    certs = {name: certificate(home, name, usage) for name, usage in
-             [("auth", "digitalSignature"), ("sign", "nonRepudiation"), ("later", "digitalSignature"),
-              ("after-restart", "nonRepudiation")]}
+    certs = {name: certificate(home, name, serial, usage) for name, serial, usage in
+             [("auth", "0A", "digitalSignature"), ("sign", "0B", "nonRepudiation"),
+              ("later", "0C", "digitalSignature"), ("after-restart", "0D", "nonRepudiation")]}
     with pcsc_lab.PcscLab(home) as lab:
         # A card already in a reader is read at the start.
         first = pcsc_lab.VirtualCard([certs["auth"], certs["sign"]])
