@@ -26,6 +26,8 @@
 
 #include "BenchSupport.h"
 #include "VelkUpdateReminder/VelkUpdateReminder.h"
+#include "appkit/Application.h"
+#include "appkit/EventBackend.h"
 #include "foundation/Clock.h"
 
 namespace {

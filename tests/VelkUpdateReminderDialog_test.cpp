@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "appkit/AppKit.h"
+#include "appkit/Application.h"
+#include "appkit/Storyboard.h"
+#include "appkit/Window.h"
+#include "appkit/WindowController.h"
 #include "support/HistoryTest.h"
 #include "support/Records.h"
 #include "support/ScopedMonitor.h"

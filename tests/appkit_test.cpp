@@ -9,7 +9,12 @@
 #include <vector>
 
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
-#include "appkit/AppKit.h"
+#include "appkit/Application.h"
+#include "appkit/Bundle.h"
+#include "appkit/Storyboard.h"
+#include "appkit/TextEventBackend.h"
+#include "appkit/Window.h"
+#include "appkit/WindowController.h"
 #include "support/Records.h"
 #include "support/ScopedMonitor.h"
 #include "support/TempDir.h"
