@@ -106,13 +106,13 @@ TEST_F(AppKitTest, MonitorsSeeTheirTypesInTurnAndMaySwallowOrGoAway) {
   const std::any second =
       Event::addLocalMonitorForEventsMatchingMask(appkit::EventMaskKeyDown, watch("second", true));
   const velktest::ScopedMonitor third(watch("third", false));
-  Application::shared().sendEvent(Event::keyEvent(0, "a"));
+  Application::shared().sendEvent(Event(0, "a"));
   // A monitor for no event type sees nothing.
   const std::any none = Event::addLocalMonitorForEventsMatchingMask(0, watch("none", false));
   Event::removeMonitor(second);
   Event::removeMonitor(second);
   Event::removeMonitor(std::any(42));
-  Application::shared().sendEvent(Event::keyEvent(0, "b"));
+  Application::shared().sendEvent(Event(0, "b"));
   EXPECT_THAT(seen, testing::ElementsAre("first a", "second a", "first b", "third b"));
   Event::removeMonitor(none);
 }

@@ -25,7 +25,7 @@ void dispatch(Input input, Window& window) {
         const bool shift = (input.modifierFlags & EventModifierFlagShift) != 0;
         input.key[0] = static_cast<char>(shift ? std::toupper(letter) : std::tolower(letter));
       }
-      Application::shared().sendEvent(Event::keyEvent(input.modifierFlags, std::move(input.key)));
+      Application::shared().sendEvent(Event(input.modifierFlags, std::move(input.key)));
       break;
     case Input::Kind::ButtonPress:
       if (auto button = std::dynamic_pointer_cast<Button>(window.firstResponder())) {
