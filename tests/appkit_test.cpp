@@ -144,7 +144,6 @@ class UnseenBackend : public appkit::EventBackend {
  public:
   explicit UnseenBackend(int& asked) : asked_(asked) {}
   bool displayWindow(appkit::Window& /*window*/) override { return false; }
-  void windowDidOrderOut(appkit::Window& /*window*/) override {}
   std::optional<appkit::Input> nextInput(appkit::Window& /*window*/) override {
     ++asked_;
     return appkit::Input{.kind = appkit::Input::Kind::CloseButton};
