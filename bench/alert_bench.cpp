@@ -26,6 +26,8 @@
 
 #include "BenchSupport.h"
 #include "VelkUpdateReminder/VelkUpdateReminder.h"
+#include "appkit/Application.h"
+#include "appkit/EventBackend.h"
 #include "foundation/Clock.h"
 
 namespace {
@@ -53,7 +55,6 @@ class ClosingBackend : public appkit::EventBackend {
     ++shown;
     return true;
   }
-  void windowDidOrderOut(appkit::Window& /*window*/) override {}
   std::optional<appkit::Input> nextInput(appkit::Window& /*window*/) override {
     return appkit::Input{.kind = appkit::Input::Kind::CloseButton};
   }

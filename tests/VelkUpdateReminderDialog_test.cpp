@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "appkit/AppKit.h"
+#include "appkit/Application.h"
+#include "appkit/Storyboard.h"
+#include "appkit/Window.h"
+#include "appkit/WindowController.h"
 #include "support/HistoryTest.h"
 #include "support/Records.h"
 #include "support/ScopedMonitor.h"
@@ -48,9 +51,7 @@ class DialogTest : public velktest::HistoryTest {
     return passed;
   }
 
-  static appkit::Event optionC() {
-    return appkit::Event::keyEvent(appkit::EventModifierFlagOption, "c");
-  }
+  static appkit::Event optionC() { return {appkit::EventModifierFlagOption, "c"}; }
 
   std::shared_ptr<VelkUpdateReminderDialog> dialog;
   std::shared_ptr<appkit::Window> window;
@@ -90,7 +91,7 @@ TEST_F(DialogTest, OnScreenTheCloseButtonHasFocusAndOptionCIsWatchedOnlyWhileKey
   window->makeKeyAndOrderFront();
   EXPECT_EQ(window->firstResponder(), dialog->closeButton.lock());
   EXPECT_FALSE(passesMonitors(optionC()));
-  EXPECT_TRUE(passesMonitors(appkit::Event::keyEvent(0, "c")));
+  EXPECT_TRUE(passesMonitors(appkit::Event(0, "c")));
 
   // Off screen the monitor is gone.
   window->performClose();

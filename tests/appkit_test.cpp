@@ -9,7 +9,12 @@
 #include <vector>
 
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
-#include "appkit/AppKit.h"
+#include "appkit/Application.h"
+#include "appkit/Bundle.h"
+#include "appkit/Storyboard.h"
+#include "appkit/TextEventBackend.h"
+#include "appkit/Window.h"
+#include "appkit/WindowController.h"
 #include "support/Records.h"
 #include "support/ScopedMonitor.h"
 #include "support/TempDir.h"
@@ -101,13 +106,13 @@ TEST_F(AppKitTest, MonitorsSeeTheirTypesInTurnAndMaySwallowOrGoAway) {
   const std::any second =
       Event::addLocalMonitorForEventsMatchingMask(appkit::EventMaskKeyDown, watch("second", true));
   const velktest::ScopedMonitor third(watch("third", false));
-  Application::shared().sendEvent(Event::keyEvent(0, "a"));
+  Application::shared().sendEvent(Event(0, "a"));
   // A monitor for no event type sees nothing.
   const std::any none = Event::addLocalMonitorForEventsMatchingMask(0, watch("none", false));
   Event::removeMonitor(second);
   Event::removeMonitor(second);
   Event::removeMonitor(std::any(42));
-  Application::shared().sendEvent(Event::keyEvent(0, "b"));
+  Application::shared().sendEvent(Event(0, "b"));
   EXPECT_THAT(seen, testing::ElementsAre("first a", "second a", "first b", "third b"));
   Event::removeMonitor(none);
 }
@@ -139,7 +144,6 @@ class UnseenBackend : public appkit::EventBackend {
  public:
   explicit UnseenBackend(int& asked) : asked_(asked) {}
   bool displayWindow(appkit::Window& /*window*/) override { return false; }
-  void windowDidOrderOut(appkit::Window& /*window*/) override {}
   std::optional<appkit::Input> nextInput(appkit::Window& /*window*/) override {
     ++asked_;
     return appkit::Input{.kind = appkit::Input::Kind::CloseButton};

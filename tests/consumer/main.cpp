@@ -1,4 +1,6 @@
 #include <VelkUpdateReminder/VelkUpdateReminder.h>
+#include <appkit/Storyboard.h>
+#include <appkit/WindowController.h>
 
 #include <cstdio>
 #include <cstring>

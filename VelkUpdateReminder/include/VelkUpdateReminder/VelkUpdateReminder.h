@@ -9,5 +9,4 @@
 #include "VelkUpdateReminder/VelkUpdateReminderCommon.h"
 #include "VelkUpdateReminder/VelkUpdateReminderDialog.h"
 #include "VelkUpdateReminder/VelkUpdateReminderVersion.h"
-#include "appkit/AppKit.h"
 #include "foundation/Foundation.h"

@@ -17,15 +17,12 @@ namespace {
 void dispatch(Input input, Window& window) {
   switch (input.kind) {
     case Input::Kind::KeyPress:
-      if (input.key.size() == 1 && std::isalpha(static_cast<unsigned char>(input.key[0])) != 0) {
-        const auto letter = static_cast<unsigned char>(input.key[0]);
-        if (std::isupper(letter) != 0) {
-          input.modifierFlags |= EventModifierFlagShift;
-        }
-        const bool shift = (input.modifierFlags & EventModifierFlagShift) != 0;
-        input.key[0] = static_cast<char>(shift ? std::toupper(letter) : std::tolower(letter));
+      if (input.key.size() == 1 && std::isupper(static_cast<unsigned char>(input.key[0])) != 0) {
+        input.modifierFlags |= EventModifierFlagShift;
+      } else if (input.key.size() == 1 && (input.modifierFlags & EventModifierFlagShift) != 0) {
+        input.key[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(input.key[0])));
       }
-      Application::shared().sendEvent(Event::keyEvent(input.modifierFlags, std::move(input.key)));
+      Application::shared().sendEvent(Event(input.modifierFlags, std::move(input.key)));
       break;
     case Input::Kind::ButtonPress:
       if (auto button = std::dynamic_pointer_cast<Button>(window.firstResponder())) {
@@ -39,8 +36,6 @@ void dispatch(Input input, Window& window) {
 }
 
 }  // namespace
-
-Application::~Application() = default;
 
 Application& Application::shared() {
   static Application application;

@@ -1,5 +1,6 @@
 #include "appkit/Class.h"
 
+#include <algorithm>
 #include <cctype>
 #include <deque>
 #include <iostream>
@@ -9,8 +10,9 @@ namespace appkit {
 
 namespace {
 
-// Every registered class; a deque, so that pointers to them stay valid.
-std::mutex registryMutex;
+// Every registered class; a deque, so that pointers to them stay valid. The
+// lock is recursive: add() holds it across its look-ups and the insertion.
+std::recursive_mutex registryMutex;
 std::deque<Class>& registry() {
   static std::deque<Class> classes;
   return classes;
@@ -18,24 +20,18 @@ std::deque<Class>& registry() {
 
 template <class Matches>
 const Class* find(Matches matches) {
-  const std::lock_guard<std::mutex> guard(registryMutex);
-  for (const Class& cls : registry()) {
-    if (matches(cls)) {
-      return &cls;
-    }
-  }
-  return nullptr;
+  const std::lock_guard<std::recursive_mutex> guard(registryMutex);
+  const auto found = std::find_if(registry().begin(), registry().end(), matches);
+  return found != registry().end() ? &*found : nullptr;
 }
 
 }  // namespace
 
 bool Class::add(const char* name, const std::type_info& type, Factory factory, Methods methods) {
-  const std::lock_guard<std::mutex> guard(registryMutex);
-  for (const Class& known : registry()) {
-    if (known.name_ == name || *known.type_ == type) {
-      std::cerr << "appkit: class " << name << " is registered already\n";
-      return false;
-    }
+  const std::lock_guard<std::recursive_mutex> guard(registryMutex);
+  if (named(name) != nullptr || forType(type) != nullptr) {
+    std::cerr << "appkit: class " << name << " is registered already\n";
+    return false;
   }
   Class& cls = registry().emplace_back();
   cls.name_ = name;

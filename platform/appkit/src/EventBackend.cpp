@@ -63,10 +63,8 @@ std::unique_ptr<EventBackend> EventBackend::automatic() {
       return desktop;
     }
   }
-  if (::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
-    return named("terminal");
-  }
-  return nullptr;
+  const bool terminal = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
+  return terminal ? named("terminal") : nullptr;
 }
 
 }  // namespace appkit

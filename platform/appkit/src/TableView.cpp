@@ -13,13 +13,11 @@ std::int64_t TableView::numberOfRows() {
 
 std::any TableView::objectValue(const std::shared_ptr<TableColumn>& column, std::int64_t row) {
   auto source = dataSource_.lock();
-  if (source == nullptr) {
-    return {};
-  }
-  return source
-      ->performSelector("tableView:objectValueForTableColumn:row:",
-                        CellRequest{sharedAs<TableView>(), column, row})
-      .value_or(std::any());
+  const std::optional<std::any> value =
+      source != nullptr ? source->performSelector("tableView:objectValueForTableColumn:row:",
+                                                  CellRequest{sharedAs<TableView>(), column, row})
+                        : std::nullopt;
+  return value.value_or(std::any());
 }
 
 }  // namespace appkit

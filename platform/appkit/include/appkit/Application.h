@@ -7,10 +7,10 @@
 
 #include "appkit/AppKitExport.h"
 #include "appkit/Event.h"
+#include "appkit/EventBackend.h"
 
 namespace appkit {
 
-class EventBackend;
 class Window;
 
 // How a modal loop ended.
@@ -65,7 +65,6 @@ class VELKAPPKIT_EXPORT Application {
   friend class Window;
 
   Application() = default;
-  ~Application();
 
   std::unique_ptr<EventBackend> backend_;
   bool backendInstalled_ = false;

@@ -31,11 +31,10 @@ class VELKAPPKIT_EXPORT Event {
   // dispatch (the same one or another), or nullopt to swallow it.
   using MonitorHandler = std::function<std::optional<Event>(const Event& event)>;
 
-  // `charactersIgnoringModifiers` is what the key types without the
-  // modifiers' effect except Shift's ("C" for Option+Shift+C).
-  static Event keyEvent(EventModifierFlags modifierFlags, std::string charactersIgnoringModifiers) {
-    return {modifierFlags, std::move(charactersIgnoringModifiers)};
-  }
+  // A key press. `characters` is what the key types without the modifiers'
+  // effect except Shift's ("C" for Option+Shift+C).
+  Event(EventModifierFlags modifierFlags, std::string characters)
+      : modifierFlags_(modifierFlags), charactersIgnoringModifiers_(std::move(characters)) {}
 
   EventModifierFlags modifierFlags() const { return modifierFlags_; }
   const std::string& charactersIgnoringModifiers() const { return charactersIgnoringModifiers_; }
@@ -51,9 +50,6 @@ class VELKAPPKIT_EXPORT Event {
   static void removeMonitor(const std::any& monitor);
 
  private:
-  Event(EventModifierFlags modifierFlags, std::string characters)
-      : modifierFlags_(modifierFlags), charactersIgnoringModifiers_(std::move(characters)) {}
-
   EventModifierFlags modifierFlags_ = 0;
   std::string charactersIgnoringModifiers_;
 };

@@ -38,8 +38,10 @@ class VELKAPPKIT_EXPORT EventBackend {
   // gets no input.
   virtual bool displayWindow(Window& window) = 0;
 
-  // `window` has left the screen (ordered out, closed, or released).
-  virtual void windowDidOrderOut(Window& window) = 0;
+  // `window` has left the screen (ordered out, closed, or released). Nothing
+  // here: a backend that keeps nothing of a window on screen has nothing to
+  // undo.
+  virtual void windowDidOrderOut(Window& /*window*/) {}
 
   // Waits for the user's next input to the modal `window`; nullopt when no
   // more will come.

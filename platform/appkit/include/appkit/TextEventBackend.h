@@ -29,7 +29,6 @@ class VELKAPPKIT_EXPORT TextEventBackend : public EventBackend {
       : input_(input), output_(output) {}
 
   bool displayWindow(Window& window) override;
-  void windowDidOrderOut(Window& /*window*/) override {}
   std::optional<Input> nextInput(Window& window) override;
 
  private:

@@ -26,7 +26,6 @@ class VELKAPPKIT_EXPORT Window : public Object {
   // "windowWillClose:", with the window as its object.
   static constexpr std::string_view WillCloseNotification = "WindowWillCloseNotification";
 
-  Window() = default;
   ~Window() override;
 
   // A new window, titled and closable, off screen, whose content is
