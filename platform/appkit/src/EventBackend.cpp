@@ -14,11 +14,12 @@ namespace appkit {
 
 namespace {
 
-// A new backend from the plugin `file`, the `kind` of window it shows. A
-// plugin once loaded stays (it is never closed): Qt registers handlers that
-// run at exit.
-std::unique_ptr<EventBackend> fromPlugin(const char* file, const char* kind) {
+// A new backend from the plugin of the `kind` of window it shows, "desktop"
+// (Qt) or "terminal" (ncursesw). A plugin once loaded stays (it is never closed): Qt registers
+// handlers that run at exit.
+std::unique_ptr<EventBackend> fromPlugin(std::string_view kind) {
   namespace fs = std::filesystem;
+  const char* file = kind == "desktop" ? "libVelkAppKitQt.so" : "libVelkAppKitTerminal.so";
   Dl_info self{};
   dladdr(reinterpret_cast<const void*>(&fromPlugin), &self);
   const std::string path = fs::path(self.dli_fname != nullptr ? self.dli_fname : "").parent_path() /
@@ -47,10 +48,7 @@ std::unique_ptr<EventBackend> EventBackend::named(std::string_view name) {
   if (name == "text") {
     return std::make_unique<TextEventBackend>();
   }
-  if (name == "terminal") {
-    return fromPlugin("libVelkAppKitTerminal.so", "terminal");
-  }
-  return name == "desktop" ? fromPlugin("libVelkAppKitQt.so", "desktop") : nullptr;
+  return name == "terminal" || name == "desktop" ? fromPlugin(name) : nullptr;
 }
 
 std::unique_ptr<EventBackend> EventBackend::automatic() {

@@ -158,8 +158,7 @@ std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& na
 
 std::shared_ptr<Object> Storyboard::instantiateInitialController() const {
   try {
-    const pugi::xml_node root = contents_->document.child("storyboard");
-    return SceneBuilder(root).initialController();
+    return SceneBuilder(contents_->document.child("storyboard")).initialController();
   } catch (const std::exception& error) {
     report(contents_->path, error.what());
     return nullptr;

@@ -47,7 +47,9 @@ class VELKAPPKIT_EXPORT Class {
   // Adds to `methods` the setter "set<Name>:" of the outlet `name` kept in
   // `member`, which keeps a V and clears the outlet for anything else.
   template <class T, class V>
-  static void outlet(Methods& methods, const std::string& name, std::weak_ptr<V> T::*member) {
+  using Outlet = std::weak_ptr<V> T::*;
+  template <class T, class V>
+  static void outlet(Methods& methods, const std::string& name, Outlet<T, V> member) {
     methods[setterOf(name)] = [member](Object& receiver, const std::any& argument) -> std::any {
       const auto* object = std::any_cast<std::shared_ptr<Object>>(&argument);
       dynamic_cast<T&>(receiver).*member =
