@@ -18,6 +18,9 @@ struct VELKAPPKIT_EXPORT WindowContents {
   std::string title;
   int width = 0;
   int height = 0;
+  // The empty initialisers let a designated initialiser leave these out
+  // (clang warns otherwise).
+  // NOLINTBEGIN(readability-redundant-member-init)
   // The table's accessibility label.
   std::string tableName{};
   std::vector<std::string> columns{};
@@ -25,6 +28,7 @@ struct VELKAPPKIT_EXPORT WindowContents {
   std::vector<std::string> buttons{};
   // The buttons themselves, in the order of `buttons`.
   std::vector<std::weak_ptr<Button>> buttonViews{};
+  // NOLINTEND(readability-redundant-member-init)
   // Index in `buttons` of the window's first responder; -1 when that is not
   // one of them.
   int focusedButton = -1;
