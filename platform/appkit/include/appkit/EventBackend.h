@@ -23,8 +23,9 @@ struct Input {
   Kind kind = Kind::KeyPress;
   EventModifierFlags modifierFlags = 0;
   // KeyPress: one character, or " ", "\r", "\t", "\x1b"; an upper-case
-  // letter stands for the letter with Shift.
-  std::string key{};
+  // letter stands for the letter with Shift. The empty initialiser lets a
+  // designated initialiser leave it out (clang warns otherwise).
+  std::string key{};  // NOLINT(readability-redundant-member-init)
 };
 
 // Draws the windows on screen and reports the user's input. The host installs
