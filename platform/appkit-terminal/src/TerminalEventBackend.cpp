@@ -147,7 +147,6 @@ std::optional<Input> TerminalEventBackend::nextInput(Window& window) {
   if (!resume()) {
     return std::nullopt;
   }
-  const Input close{.kind = Input::Kind::CloseButton};
   for (;;) {
     wint_t key = 0;
     const int kind = get_wch(&key);
@@ -171,10 +170,10 @@ std::optional<Input> TerminalEventBackend::nextInput(Window& window) {
       if (nextKind == OK && next > 0x20 && next != 0x7F) {
         return Input{.modifierFlags = EventModifierFlagOption, .key = utf8(next)};
       }
-      return close;
+      return Input{.kind = Input::Kind::CloseButton};
     }
     if (key == kControlW) {
-      return close;
+      return Input{.kind = Input::Kind::CloseButton};
     }
     if (key == '\r' || key == '\n') {
       return Input{.key = "\r"};
